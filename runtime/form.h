@@ -1,0 +1,81 @@
+#pragma once
+// A window of the game. The Form object lives for the whole run; its
+// window and controls exist only while it is loaded. Load builds them from
+// the design, Unload (or closing the window) destroys them again, while the
+// object and its fields stay. Show opens the window modeless and without an
+// owner, or brings it to the front when it is open already.
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class QPushButton;
+
+namespace rt {
+
+// The top-level widget of a loaded form.
+class FormWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit FormWindow(const QString &name);
+
+    // A fixed client area in twips; the user cannot resize it.
+    void setClientSize(int widthTwips, int heightTwips);
+
+    // Enter presses the focused button, or else the default button; Esc
+    // presses the cancel button.
+    void setDefaultButton(QPushButton *button) { m_default = button; }
+    void setCancelButton(QPushButton *button) { m_cancel = button; }
+
+Q_SIGNALS:
+    void activated();
+    void closed();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QPointer<QPushButton> m_default;
+    QPointer<QPushButton> m_cancel;
+};
+
+class Form : public QObject {
+    Q_OBJECT
+public:
+    Form(const QString &name, QObject *parent);
+    ~Form() override;
+
+    // Builds the window and its controls and runs Form_Load. Loading a
+    // loaded form does nothing.
+    void Load();
+    // Destroys the window and its controls; the object stays.
+    void Unload();
+    // Loads if needed, then opens the window or brings it to the front.
+    void Show();
+
+    bool isLoaded() const { return !m_window.isNull(); }
+    bool isVisible() const { return m_window && m_window->isVisible(); }
+    FormWindow *window() const { return m_window; }
+
+protected:
+    // Creates the controls on a fresh window.
+    virtual void build(FormWindow *window) = 0;
+    // Runs once in the object's life, on its first load, after the
+    // controls have been built and before Form_Load.
+    virtual void Form_Initialize() {}
+    // Runs at every load, before the window first appears.
+    virtual void Form_Load() {}
+    // Runs every time the window becomes the active window.
+    virtual void Form_Activate() {}
+
+private:
+    QString m_name;
+    QPointer<FormWindow> m_window;
+    // A window that has been closed but that Qt has not deleted yet.
+    QPointer<FormWindow> m_closing;
+    bool m_initialized = false;
+};
+
+} // namespace rt

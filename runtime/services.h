@@ -1,0 +1,80 @@
+#pragma once
+// The platform services that the game calls: sound, dialogs, random
+// numbers, the file test and starting another program. Each sits behind a
+// small interface so that tests can swap in the doubles from testdoubles.h.
+
+#include <QString>
+#include <memory>
+
+namespace rt {
+
+class SoundService {
+public:
+    virtual ~SoundService() = default;
+    // Plays a wave file named relative to the working directory, in the
+    // background. A missing or unplayable file plays nothing.
+    virtual void play(const QString &relativeName) = 0;
+};
+
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    // Shows `text` with an OK button only and waits for the user. An empty
+    // title means the application's title.
+    virtual void show(const QString &text, const QString &title = {}) = 0;
+};
+
+class InputBoxService {
+public:
+    virtual ~InputBoxService() = default;
+    // Asks for one line of text with an empty field of at most maxLength
+    // characters. Returns what was typed, or an empty text on Cancel.
+    virtual QString ask(const QString &prompt, const QString &title, int maxLength) = 0;
+};
+
+class RandomService {
+public:
+    virtual ~RandomService() = default;
+    // Seeds the generator; the game passes the seconds since midnight.
+    virtual void randomize(double seed) = 0;
+    // The next number, uniform in [0, 1).
+    virtual float next() = 0;
+};
+
+class FileTestService {
+public:
+    virtual ~FileTestService() = default;
+    // True when `path` names an ordinary file: not a folder, not hidden.
+    virtual bool isNormalFile(const QString &path) = 0;
+};
+
+class ProgramStartService {
+public:
+    virtual ~ProgramStartService() = default;
+    // Starts the program file at `path` in a normal, focused window without
+    // waiting for it. Returns false when it cannot be started.
+    virtual bool start(const QString &path) = 0;
+};
+
+// The set of services one run of the game uses. Owns them.
+struct Services {
+    std::unique_ptr<SoundService> sound;
+    std::unique_ptr<MessageBoxService> messageBox;
+    std::unique_ptr<InputBoxService> inputBox;
+    std::unique_ptr<RandomService> random;
+    std::unique_ptr<FileTestService> fileTest;
+    std::unique_ptr<ProgramStartService> programStart;
+
+    // The real services of the platform the game runs on.
+    static Services platform();
+};
+
+// The application's title, shown in the title bar of every message box
+// that has no title of its own.
+inline const QString &appTitle()
+{
+    static const QString title = QStringLiteral("Squibbo");
+    return title;
+}
+
+} // namespace rt

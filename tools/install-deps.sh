@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a set of Squibbo tasks needs, and only
+# those that are missing. Usage: tools/install-deps.sh play|check
+set -euo pipefail
+
+play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
+           fonts-liberation)
+check_pkgs=("${play_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
+            mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file)
+
+case "${1:-play}" in
+  play)  wanted=("${play_pkgs[@]}") ;;
+  check) wanted=("${check_pkgs[@]}") ;;
+  *) echo "usage: $0 play|check" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Please install as root: ${missing[*]}" >&2; exit 1; }
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
