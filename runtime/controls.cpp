@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include "fonts.h"
 #include "twips.h"
 
 #include <QPainter>
@@ -8,6 +9,11 @@ namespace rt {
 
 QFont designFont(double pointSize)
 {
+    static const bool substituted = [] {
+        registerFontSubstitutes();
+        return true;
+    }();
+    Q_UNUSED(substituted);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);

@@ -1,0 +1,6 @@
+#include "program.h"
+
+int main(int argc, char **argv)
+{
+    return Program::run(argc, argv);
+}

@@ -1,0 +1,208 @@
+// The runtime layer: number forms, 16-bit saturation, picture boxes in
+// twips, timers and the life of a window.
+
+#include "controls.h"
+#include "form.h"
+#include "numbers.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A window with one label and one button, counting its events.
+class CountingForm : public rt::Form {
+public:
+    explicit CountingForm(QObject *parent) : rt::Form(QStringLiteral("Counting"), parent) {}
+    int builds = 0, initializes = 0, loads = 0, activations = 0;
+    int field = 0;
+    QPointer<QLabel> label;
+
+protected:
+    void build(rt::FormWindow *w) override
+    {
+        ++builds;
+        w->setClientSize(3000, 1500);
+        label = rt::makeLabel(w, QStringLiteral("Label1"), QStringLiteral("design"), 120, 120,
+                              1500, 255, 8.25, 0);
+    }
+    void Form_Initialize() override { ++initializes; }
+    void Form_Load() override { ++loads; }
+    void Form_Activate() override { ++activations; }
+};
+
+} // namespace
+
+class RuntimeTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void numberForms_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("signedForm");
+        QTest::addColumn<QString>("plainForm");
+        QTest::newRow("zero") << 0 << " 0" << "0";
+        QTest::newRow("positive") << 250 << " 250" << "250";
+        QTest::newRow("negative") << -100 << "-100" << "-100";
+        QTest::newRow("largest") << 32767 << " 32767" << "32767";
+        QTest::newRow("smallest") << -32768 << "-32768" << "-32768";
+    }
+    void numberForms()
+    {
+        QFETCH(QString, signedForm);
+        QFETCH(QString, plainForm);
+        QFETCH(int, value);
+        QCOMPARE(rt::SignedForm(value), signedForm);
+        QCOMPARE(rt::PlainForm(value), plainForm);
+    }
+
+    void sixteenBitSumsSaturate_data()
+    {
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<int>("sum");
+        QTest::newRow("ordinary") << 100 << 5 << 105;
+        QTest::newRow("to the top") << 32517 << 250 << 32767;
+        QTest::newRow("past the top") << 32600 << 250 << 32767;
+        QTest::newRow("at the top") << 32767 << 1 << 32767;
+        QTest::newRow("past the bottom") << -32700 << -100 << -32768;
+        QTest::newRow("back from the top") << 32767 << -100 << 32667;
+    }
+    void sixteenBitSumsSaturate()
+    {
+        QFETCH(int, sum);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        QCOMPARE(int(rt::Add16(static_cast<std::int16_t>(a), b)), sum);
+    }
+
+    void pictureBoxKeepsTwipsAsSet()
+    {
+        QWidget parent;
+        rt::PictureBox box(&parent, QStringLiteral("Picture1"), QPixmap(), 2760, 240, 1575, 1935, 1);
+        QCOMPARE(box.size(), QSize(105, 129));
+        box.Move(2767.5f);
+        // The box reports exactly what was set, though it sits on a pixel.
+        QCOMPARE(box.Left(), 2767.5f);
+        QCOMPARE(box.Top(), 240.0f);
+        QCOMPARE(box.pos(), QPoint(185, 16));
+        box.Move(-37.0f, 5510.0f);
+        QCOMPARE(box.Left(), -37.0f);
+        QCOMPARE(box.Top(), 5510.0f);
+        QCOMPARE(box.pos(), QPoint(-2, 367));
+        // A new picture leaves the box's size alone.
+        box.setPicture(QPixmap(50, 50));
+        QCOMPARE(box.size(), QSize(105, 129));
+    }
+
+    void timerRunsOnlyWhenEnabledWithAnInterval()
+    {
+        QObject owner;
+        rt::Timer timer(&owner, QStringLiteral("Timer1"), 500, true);
+        QVERIFY(timer.isRunning());
+        timer.setEnabled(false);
+        QVERIFY(!timer.isRunning());
+        timer.setInterval(7);
+        QVERIFY(!timer.isRunning());
+        timer.setEnabled(true);
+        QVERIFY(timer.isRunning());
+        timer.setInterval(0);
+        QVERIFY(!timer.isRunning());
+        timer.setInterval(5);
+        QSignalSpy ticks(&timer, &rt::Timer::tick);
+        QVERIFY(ticks.wait(1000));
+    }
+
+    void formObjectOutlivesItsWindow()
+    {
+        CountingForm form(nullptr);
+        QVERIFY(!form.isLoaded());
+        form.Load();
+        QVERIFY(form.isLoaded());
+        QCOMPARE(form.window()->size(), QSize(200, 100));
+        QCOMPARE(form.window()->minimumSize(), form.window()->maximumSize());
+        form.field = 42;
+        form.label->setText(QStringLiteral("changed"));
+
+        // Loading a loaded window does nothing.
+        form.Load();
+        QCOMPARE(form.builds, 1);
+        QCOMPARE(form.loads, 1);
+
+        form.Unload();
+        QVERIFY(!form.isLoaded());
+        QCOMPARE(form.field, 42);
+        QTRY_VERIFY(form.label.isNull());
+
+        // A later load builds the window from its design again; the
+        // creation event does not run twice.
+        form.Load();
+        QCOMPARE(form.label->text(), QStringLiteral("design"));
+        QCOMPARE(form.builds, 2);
+        QCOMPARE(form.loads, 2);
+        QCOMPARE(form.initializes, 1);
+    }
+
+    void secondShowRaisesTheSameWindow()
+    {
+        CountingForm form(nullptr);
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowActive(form.window()));
+        rt::FormWindow *first = form.window();
+        const int activations = form.activations;
+        QVERIFY(activations >= 1);
+
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+
+        form.Show();
+        QCOMPARE(form.window(), first);
+        QVERIFY(QTest::qWaitForWindowActive(form.window()));
+        QCOMPARE(form.builds, 1);
+        QVERIFY(form.activations > activations);
+    }
+
+    void closingTheWindowUnloadsIt()
+    {
+        CountingForm form(nullptr);
+        form.Show();
+        QVERIFY(form.window()->close());
+        QVERIFY(!form.isLoaded());
+        form.Show();
+        QVERIFY(form.isLoaded());
+        QCOMPARE(form.builds, 2);
+    }
+
+    void enterAndEscapePressTheirButtons()
+    {
+        rt::FormWindow window(QStringLiteral("Dialog"));
+        auto *ok = rt::makeButton(&window, QStringLiteral("cmdOK"), QStringLiteral("OK"), 0, 0, 1200, 375, 8.25, 0);
+        auto *other = rt::makeButton(&window, QStringLiteral("cmdOther"), QStringLiteral("Other"), 0, 600, 1200, 375, 8.25, 1);
+        window.setDefaultButton(ok);
+        window.setCancelButton(ok);
+        QSignalSpy okClicks(ok, &QPushButton::clicked);
+        QSignalSpy otherClicks(other, &QPushButton::clicked);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        ok->setFocus();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QTest::keyClick(&window, Qt::Key_Return);
+        QCOMPARE(okClicks.count(), 2);
+
+        // Enter presses the focused button instead of the default one;
+        // Esc still presses the cancel button.
+        other->setFocus();
+        QTest::keyClick(other, Qt::Key_Return);
+        QCOMPARE(otherClicks.count(), 1);
+        QTest::keyClick(other, Qt::Key_Escape);
+        QCOMPARE(okClicks.count(), 3);
+    }
+};
+
+QTEST_MAIN(RuntimeTest)
+#include "tst_runtime.moc"
