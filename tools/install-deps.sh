@@ -6,7 +6,7 @@ set -euo pipefail
 play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
            fonts-liberation)
 check_pkgs=("${play_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
-            mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file)
+            mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file x11-utils)
 
 case "${1:-play}" in
   play)  wanted=("${play_pkgs[@]}") ;;

@@ -7,13 +7,14 @@
 # pictures and sounds, and the high-score table only when the folder has
 # none yet, so the player's scores survive rebuilds and updates.
 #
-# Installed, it sits in bin/ and finds the program in ../libexec/squibbo and
-# the delivered files in ../share/squibbo. ./play names both instead.
+# Installed, it sits in bin/ and finds the program and the delivered files
+# relative to itself (the install fills in the two paths below), so a moved
+# install still works. ./play names both instead.
 set -euo pipefail
 
 self_dir=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
-program="$self_dir/../libexec/squibbo/squibbo"
-data="$self_dir/../share/squibbo"
+program="$self_dir/@SQUIBBO_PROGRAM_FROM_BIN@"
+data="$self_dir/@SQUIBBO_DATA_FROM_BIN@"
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -22,6 +23,9 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $(basename "$0") [--program PATH] [--data DIR]" >&2; exit 2 ;;
   esac
 done
+
+program=$(readlink -f "$program" || true)
+data=$(readlink -f "$data" || true)
 
 for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
   [ -f "$data/$f" ] || { echo "squibbo: missing delivered file $data/$f" >&2; exit 1; }

@@ -1,0 +1,69 @@
+#include "program.h"
+
+#include "form1.h"
+#include "form2.h"
+#include "frmabout.h"
+#include "gameover.h"
+#include "registry.h"
+
+#include <QApplication>
+#include <QIcon>
+
+Program::Program(rt::Services services, QObject *parent)
+    : QObject(parent), m_services(std::move(services))
+{
+}
+
+Program::~Program()
+{
+    // The windows go before the services and the registry they use.
+    delete m_about;
+    delete m_form2;
+    delete m_form1;
+}
+
+Form1 &Program::form1()
+{
+    if (!m_form1) {
+        m_form1 = new Form1(m_services, this);
+        m_form1->openAbout = [this] { about().Show(); };
+        m_form1->openHighScores = [this] {
+            Form2 &scores = form2();
+            scores.Load();
+            scores.Show();
+        };
+        m_form1->gameOverStep = [this] {
+            scores::GameOverHighScoreStep(m_services, form2(), m_form1->Score);
+        };
+    }
+    return *m_form1;
+}
+
+Form2 &Program::form2()
+{
+    if (!m_form2)
+        m_form2 = new Form2(m_services, this);
+    return *m_form2;
+}
+
+frmAbout &Program::about()
+{
+    if (!m_about) {
+        m_registry = sysinfo::makePlatformRegistry();
+        m_about = new frmAbout(m_services, *m_registry, this);
+    }
+    return *m_about;
+}
+
+int Program::run(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(rt::appTitle());
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("squibbo"));
+
+    Program program(rt::Services::platform());
+    program.form1().Show();
+    return QApplication::exec();
+}
