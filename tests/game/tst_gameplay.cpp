@@ -4,7 +4,10 @@
 #include "gamefixture.h"
 #include "numbers.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -400,6 +403,35 @@ private Q_SLOTS:
         const float left = f.Picture1->Left();
         game.ticks(1);
         QCOMPARE(f.Picture1->Left(), left + 100.0f);
+    }
+
+    void aDialogAtTheEndOfAGameDoesNotRunTheTickAgain()
+    {
+        Game game;
+        Form1 &f = game.form;
+        f.Show();
+        QSignalSpy ticks(f.Timer1.data(), &rt::Timer::tick);
+        int gameOvers = 0;
+        int ticksDuringDialog = 0;
+        f.gameOverStep = [&] {
+            ++gameOvers;
+            // A modal dialog, open for a while, as the name prompt would be.
+            QDialog dialog;
+            QTimer::singleShot(300, &dialog, &QDialog::accept);
+            const int before = ticks.count();
+            dialog.exec();
+            ticksDuringDialog = ticks.count() - before;
+            QCOMPARE(f.Misses, 10);
+            QCOMPARE(f.Score, -1000);
+        };
+        for (int miss = 0; miss < 10; ++miss)
+            game.miss();
+        // Timer1 kept ticking while the dialog was open, and none of those
+        // ticks counted another miss or ended the game again.
+        QVERIFY2(ticksDuringDialog > 5, qPrintable(QString::number(ticksDuringDialog)));
+        QCOMPARE(gameOvers, 1);
+        QCOMPARE(f.Misses, 0);
+        QCOMPARE(f.Score, 0);
     }
 
     void scoreHoldsAtTheTop()
