@@ -108,9 +108,17 @@ void Form::Show()
     Load();
     if (!m_window)
         return;
+    const bool wasActive = m_window->isVisible() && m_window->isActiveWindow();
     m_window->show();
+    // A handler run by show() may have unloaded the window already.
+    if (!m_window)
+        return;
     m_window->raise();
     m_window->activateWindow();
+    // Showing the active window again activates nothing new; its
+    // activation hook still runs, as for any other showing.
+    if (wasActive)
+        Form_Activate();
 }
 
 } // namespace rt

@@ -1,0 +1,160 @@
+// The high-score file's operations on Windows. The new table takes the old
+// one's name with MoveFileExW, replacing it in one step and writing through
+// to the disk, so there is no folder to sync afterwards.
+
+#include "fileops.h"
+
+#include "hiscorefile.h"
+
+#include <windows.h>
+
+namespace scores {
+namespace {
+
+std::wstring wide(const std::string &utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string utf8(const std::wstring &text)
+{
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+Status fromError(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                       | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0,
+                                   nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : L"error " + std::to_wstring(error);
+    if (text)
+        LocalFree(text);
+    while (!message.empty()
+           && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
+        message.pop_back();
+    return Status::failed(utf8(message));
+}
+
+class WindowsFileOps final : public FileOps {
+public:
+    ~WindowsFileOps() override
+    {
+        if (m_file != INVALID_HANDLE_VALUE)
+            CloseHandle(m_file);
+    }
+
+    Status readStart(const std::string &name, std::string &bytes) override
+    {
+        bytes.clear();
+        const std::wstring path = wide(name);
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return {Status::Folder, {}};
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                return {Status::Missing, {}};
+            return fromError(error);
+        }
+        char buffer[4096];
+        for (;;) {
+            DWORD n = 0;
+            if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+                const DWORD error = GetLastError();
+                CloseHandle(file);
+                return fromError(error);
+            }
+            if (n == 0)
+                break;
+            bytes.append(buffer, n);
+            // Lines after the tenth are never read, however long they are.
+            if (holdsTenLines(bytes))
+                break;
+        }
+        CloseHandle(file);
+        return {};
+    }
+
+    Status create(const std::string &name) override
+    {
+        m_file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        return m_file == INVALID_HANDLE_VALUE ? fromError(GetLastError()) : Status{};
+    }
+
+    Status write(std::string_view bytes) override
+    {
+        while (!bytes.empty()) {
+            DWORD n = 0;
+            if (!WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr))
+                return fromError(GetLastError());
+            bytes.remove_prefix(n);
+        }
+        return {};
+    }
+
+    Status sync() override
+    {
+        return FlushFileBuffers(m_file) ? Status{} : fromError(GetLastError());
+    }
+
+    Status close() override
+    {
+        const BOOL closed = CloseHandle(m_file);
+        m_file = INVALID_HANDLE_VALUE;
+        return closed ? Status{} : fromError(GetLastError());
+    }
+
+    Status replace(const std::string &from, const std::string &to) override
+    {
+        return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+            ? Status{}
+            : fromError(GetLastError());
+    }
+
+    Status syncFolder() override { return {}; }
+
+    void remove(const std::string &name) override { DeleteFileW(wide(name).c_str()); }
+
+    std::string displayPath(const std::string &name) override
+    {
+        const DWORD n = GetCurrentDirectoryW(0, nullptr);
+        if (n == 0)
+            return name;
+        std::wstring folder(n, L'\0');
+        folder.resize(GetCurrentDirectoryW(n, folder.data()));
+        if (!folder.empty() && folder.back() != L'\\')
+            folder += L'\\';
+        return utf8(folder) + name;
+    }
+
+private:
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+
+std::unique_ptr<FileOps> makeSystemFileOps()
+{
+    return std::make_unique<WindowsFileOps>();
+}
+
+} // namespace scores

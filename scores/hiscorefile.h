@@ -1,0 +1,84 @@
+#pragma once
+// The high-score file squibbo.hi: one record per line, best first,
+//
+//     "name",score CR LF
+//
+// a double-quoted name (never escaped), a comma and the score as plain
+// decimal digits with a minus sign when negative. The table is the first
+// ten records; after a game with an entry the file holds eleven, and the
+// eleventh is never read. Nothing here touches a widget, so the file code
+// can be checked on its own.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace scores {
+
+inline constexpr int TableSize = 10;
+// The name prompt takes at most this many characters.
+inline constexpr int NameMaxLength = 32;
+
+struct Record {
+    std::string name; // UTF-8
+    std::int16_t score = 0;
+
+    friend bool operator==(const Record &, const Record &) = default;
+};
+
+using Table = std::array<Record, TableSize>;
+
+// The outcome of reading the start of a high-score file.
+struct Parsed {
+    bool ok = false;
+    Table table{};
+    // How many bytes the ten records take, line ends included: the reader
+    // never looks past them.
+    std::size_t length = 0;
+    // What is wrong when !ok, e.g. "line 4: the score 32768 is outside
+    // -32768..32767".
+    std::string error;
+};
+
+// Reads the first ten records. Each line ends in CR LF or a bare LF. A line
+// that is valid UTF-8 is taken as UTF-8; any other line is read as
+// Windows-1252, as older copies of the file were written, unless it holds
+// one of the five bytes that Windows-1252 leaves unassigned. Every record
+// must be exactly in the written form: an opening quote, a name without a
+// quote or NUL, a closing quote, a comma and a score in -32768..32767
+// written without a plus sign, blanks or leading zeros.
+Parsed parseTable(std::string_view bytes);
+
+// Whether `bytes` already holds ten line ends, so that reading further
+// cannot change what parseTable makes of them.
+bool holdsTenLines(std::string_view bytes);
+
+// One record in the written form, CR LF included.
+std::string formatRecord(const Record &record);
+std::string formatRecords(const std::vector<Record> &records);
+
+// A name typed by the player as it will be stored: double quotes become
+// single quotes, control characters are dropped and the name is cut to
+// NameMaxLength characters. Bytes that are not UTF-8 become U+FFFD.
+std::string sanitizeName(std::string_view typed);
+
+// The rank (0 to 8) before which a new score goes: the first of the first
+// nine entries that it strictly beats. Nothing when it beats none of them.
+std::optional<int> entryRank(const Table &table, std::int16_t score);
+
+// The records that the game-over step writes: the ten entries with the
+// player's entry before `rank` (eleven records), or the ten alone.
+std::vector<Record> recordsAfterGame(const Table &table, std::optional<int> rank,
+                                     const Record &entry);
+
+// The text of a Windows-1252 byte as UTF-8; empty for the five unassigned
+// bytes 81, 8D, 8F, 90 and 9D.
+std::string windows1252ToUtf8(unsigned char byte);
+
+bool isValidUtf8(std::string_view bytes);
+
+} // namespace scores

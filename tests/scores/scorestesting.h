@@ -1,0 +1,107 @@
+#pragma once
+// Helpers of the high-score tests: a temporary working directory per test,
+// the files in it, and file operations that fail at a chosen step.
+
+#include "fileops.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A fresh folder as the working directory for one test; the old working
+// directory comes back at the end, and the folder goes with everything in it.
+class TempWorkDir {
+public:
+    TempWorkDir() : m_old(QDir::currentPath()) { m_entered = m_dir.isValid() && QDir::setCurrent(m_dir.path()); }
+    ~TempWorkDir() { QDir::setCurrent(m_old); }
+    TempWorkDir(const TempWorkDir &) = delete;
+    TempWorkDir &operator=(const TempWorkDir &) = delete;
+    bool entered() const { return m_entered; }
+
+private:
+    QString m_old;
+    QTemporaryDir m_dir;
+    bool m_entered = false;
+};
+
+inline QByteArray readBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool writeBytes(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Everything in the working directory, one level into folders.
+inline QMap<QString, QByteArray> snapshot(const QString &folder = QStringLiteral("."))
+{
+    QMap<QString, QByteArray> out;
+    const QDir dir(folder);
+    const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo &info : dir.entryInfoList(filter, QDir::Name)) {
+        const QString path = dir.filePath(info.fileName());
+        if (!info.isDir()) {
+            out[path] = readBytes(path);
+        } else {
+            out[path] = "<folder>";
+            if (folder == QLatin1String("."))
+                out.insert(snapshot(path));
+        }
+    }
+    return out;
+}
+
+// The system's file operations, except that operation number `failAt`
+// (counted as SteppedFileOps counts them) fails. A failing write puts half
+// of its bytes on the disk first, as a disk that fills up would.
+class FaultyFileOps final : public scores::FileOps {
+public:
+    explicit FaultyFileOps(int failAt) : m_failAt(failAt) {}
+
+    scores::Status readStart(const std::string &name, std::string &bytes) override
+    {
+        return hit() ? injected() : m_inner->readStart(name, bytes);
+    }
+    scores::Status create(const std::string &name) override
+    {
+        return hit() ? injected() : m_inner->create(name);
+    }
+    scores::Status write(std::string_view bytes) override
+    {
+        if (!hit())
+            return m_inner->write(bytes);
+        m_inner->write(bytes.substr(0, bytes.size() / 2));
+        return injected();
+    }
+    scores::Status sync() override { return hit() ? injected() : m_inner->sync(); }
+    scores::Status close() override
+    {
+        const scores::Status status = m_inner->close();
+        return hit() ? injected() : status;
+    }
+    scores::Status replace(const std::string &from, const std::string &to) override
+    {
+        return hit() ? injected() : m_inner->replace(from, to);
+    }
+    scores::Status syncFolder() override { return hit() ? injected() : m_inner->syncFolder(); }
+    void remove(const std::string &name) override { m_inner->remove(name); }
+    std::string displayPath(const std::string &name) override { return m_inner->displayPath(name); }
+
+    int steps() const { return m_step; }
+
+private:
+    bool hit() { return m_step++ == m_failAt; }
+    static scores::Status injected() { return scores::Status::failed("injected failure"); }
+
+    std::unique_ptr<scores::FileOps> m_inner = scores::makeSystemFileOps();
+    int m_failAt;
+    int m_step = 0;
+};
