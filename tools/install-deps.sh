@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
-# those that are missing. Usage: tools/install-deps.sh play|check
+# those that are missing. Usage: tools/install-deps.sh play|check|screenshots
 set -euo pipefail
 
 play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
@@ -8,10 +8,13 @@ play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
 check_pkgs=("${play_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
             mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file x11-utils)
 
+screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick)
+
 case "${1:-play}" in
   play)  wanted=("${play_pkgs[@]}") ;;
   check) wanted=("${check_pkgs[@]}") ;;
-  *) echo "usage: $0 play|check" >&2; exit 2 ;;
+  screenshots) wanted=("${screenshot_pkgs[@]}") ;;
+  *) echo "usage: $0 play|check|screenshots" >&2; exit 2 ;;
 esac
 
 missing=()

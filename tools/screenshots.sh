@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots from the real program under Xvfb: the main
+# window, the high-score window and the About window, into docs/.
+# Usage: tools/screenshots.sh [build-dir]   (default: build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+"$here/tools/install-deps.sh" screenshots
+[ -x "$build/squibbo" ] || cmake --build "$build" --target squibbo
+
+work=$(mktemp -d)
+trap 'kill $game 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 & xvfb=$!
+export DISPLAY=$display
+sleep 1
+
+# A game folder of its own, so the pictures show the delivered table.
+HOME=$work XDG_DATA_HOME=$work/data "$here/tools/squibbo-launcher.sh" \
+  --program "$build/squibbo" --data "$here/assets" & game=$!
+
+window() {  # the id of the window titled $1
+  for _ in $(seq 1 50); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "no window titled '$1'" >&2; exit 1
+}
+shoot() { sleep 0.5; import -window "$1" "$here/docs/$2"; echo "docs/$2"; }
+
+mkdir -p "$here/docs"
+main=$(window 'Squibbo!')
+shoot "$main" main-window.png
+# Without a window manager the main window sits at the screen's corner:
+# click "High Scores", then "About", by their places in the window.
+xdotool mousemove --sync 364 404 click 1
+scores=$(window ' ')
+xdotool windowmove "$scores" 460 0
+shoot "$scores" high-scores.png
+xdotool mousemove --sync 0 0 mousemove --sync 364 372 click 1
+about=$(window 'About Squibbo')
+xdotool windowmove "$about" 460 300
+shoot "$about" about.png
