@@ -186,7 +186,25 @@ void Form1::Command1_Click()
     PieFlying = 1;
     TurnedThisThrow = 0;
     m_services.sound->play(QStringLiteral("fling2.wav"));
-    Command1->setEnabled(false);
+    setThrowEnabled(false);
+}
+
+void Form1::setThrowEnabled(bool enabled)
+{
+    // Locking the focused button would hand the focus on to "About", and
+    // the player's next Space would open it. The focus waits on the window
+    // instead and returns to the button when it unlocks.
+    QWidget *w = window();
+    if (!enabled && Command1->hasFocus()) {
+        m_throwHadFocus = true;
+        w->setFocus();
+    }
+    Command1->setEnabled(enabled);
+    if (enabled && m_throwHadFocus) {
+        m_throwHadFocus = false;
+        if (w->focusWidget() == w || !w->focusWidget())
+            Command1->setFocus();
+    }
 }
 
 void Form1::Command2_Click()
@@ -312,7 +330,7 @@ void Form1::missTest()
     }
 
     Picture2->Move(Picture2->Left(), PieRest);
-    Command1->setEnabled(true);
+    setThrowEnabled(true);
 }
 
 void Form1::resetGame()
@@ -344,7 +362,7 @@ void Form1::Timer2_Timer()
     Timer2->setEnabled(false);
     Timer1->setEnabled(true);
     Picture2->Move(Picture2->Left(), PieRest);
-    Command1->setEnabled(true);
+    setThrowEnabled(true);
     PieFlying = 0;
     TurnedThisThrow = 0;
 }

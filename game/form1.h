@@ -64,7 +64,9 @@ private:
     void missTest();
     void resetGame();
     void showTargetPicture(const QString &fileName);
+    void setThrowEnabled(bool enabled);
 
     rt::Services &m_services;
     bool m_inTick = false;
+    bool m_throwHadFocus = false;
 };

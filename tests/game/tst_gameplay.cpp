@@ -434,6 +434,25 @@ private Q_SLOTS:
         QCOMPARE(f.Score, 0);
     }
 
+    void theFocusWaitsForTheThrowButton()
+    {
+        Game game;
+        Form1 &f = game.form;
+        f.Show();
+        f.Timer1->setEnabled(false);
+        QVERIFY(QTest::qWaitForWindowActive(f.window()));
+        QCOMPARE(f.window()->focusWidget(), static_cast<QWidget *>(f.Command1));
+        // Space throws; while the pie flies a second Space opens nothing.
+        QTest::keyClick(f.Command1, Qt::Key_Space);
+        QCOMPARE(f.PieFlying, 1);
+        QVERIFY(!f.Command2->hasFocus());
+        f.Picture1->Move(4800.0f);
+        f.Picture2->Move(f.Picture2->Left(), 10.0f);
+        game.ticks(1);
+        QCOMPARE(f.Misses, 1);
+        QVERIFY(f.Command1->hasFocus());
+    }
+
     void scoreHoldsAtTheTop()
     {
         Game game;
