@@ -1,4 +1,5 @@
 #include "imagefiles.h"
+#include "littleendian.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -119,18 +120,6 @@ int nearest(const QList<QRgb> &palette, QRgb c)
         }
     }
     return best;
-}
-
-void put16(QByteArray &out, int v)
-{
-    out.append(char(v & 0xff));
-    out.append(char((v >> 8) & 0xff));
-}
-
-void put32(QByteArray &out, int64_t v)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(char((v >> shift) & 0xff));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "sound.h"
+#include "littleendian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,18 +89,6 @@ void softEdges(std::vector<double> &mix, double inSeconds, double outSeconds)
         mix[i] *= 0.5 - 0.5 * std::cos(kPi * double(i) / double(in));
     for (size_t i = 0; i < out && i < mix.size(); ++i)
         mix[mix.size() - 1 - i] *= 0.5 - 0.5 * std::cos(kPi * double(i) / double(out));
-}
-
-void put16(QByteArray &out, int v)
-{
-    out.append(char(v & 0xff));
-    out.append(char((v >> 8) & 0xff));
-}
-
-void put32(QByteArray &out, int64_t v)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(char((v >> shift) & 0xff));
 }
 
 } // namespace
