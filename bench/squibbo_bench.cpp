@@ -65,7 +65,7 @@ void BM_TickTargetAlone(benchmark::State &state)
 BENCHMARK(BM_TickTargetAlone);
 
 // Lets the real Timer1 drive the game for five seconds and reports the
-// median and 99th-percentile time between two ticks.
+// median, mean and 99th-percentile time between two ticks.
 void BM_TickCadence(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -79,7 +79,7 @@ void BM_TickCadence(benchmark::State &state)
                          [&] { stamps.push_back(clock.nsecsElapsed()); });
         form.Timer1->setEnabled(true);
         QEventLoop loop;
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(5000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec();
         form.Timer1->setEnabled(false);
 
@@ -90,6 +90,10 @@ void BM_TickCadence(benchmark::State &state)
             state.SkipWithError("the timer did not tick");
             return;
         }
+        // Qt keeps the schedule: a late tick is followed by a short one, so
+        // the mean stays at the interval while the median shows the lateness.
+        state.counters["mean_ms"] = double(stamps.back() - stamps.front()) / 1e6
+            / double(intervals.size());
         std::sort(intervals.begin(), intervals.end());
         state.counters["ticks"] = double(intervals.size() + 1);
         state.counters["median_ms"] = intervals[intervals.size() / 2];
