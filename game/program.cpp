@@ -61,7 +61,7 @@ int Program::run(int argc, char **argv)
     QApplication::setApplicationName(rt::appTitle());
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("squibbo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.squibbo"));
 
     Program program(rt::Services::platform());
     program.form1().Show();
