@@ -434,6 +434,25 @@ private Q_SLOTS:
         QCOMPARE(f.Score, 0);
     }
 
+    void closingTheWindowDuringTheEndOfAGameIsSafe()
+    {
+        Game game;
+        Form1 &f = game.form;
+        f.Show();
+        // The player closes the main window while the name prompt is up;
+        // the window and its controls are gone when the step returns.
+        f.gameOverStep = [&] {
+            f.window()->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        for (int miss = 0; miss < 10 && f.isLoaded(); ++miss)
+            game.miss();
+        QVERIFY(!f.isLoaded());
+        QVERIFY(f.Text1.isNull());
+        game.ticks(3);
+        f.Timer2_Timer();
+    }
+
     void theFocusWaitsForTheThrowButton()
     {
         Game game;
