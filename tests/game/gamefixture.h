@@ -29,6 +29,16 @@ struct Game {
             form.Timer1_Timer();
     }
 
+    // Throws a pie from `pieTop` while Wendo stands still at the far left,
+    // out of its way.
+    void throwWithWendoAway(float pieTop)
+    {
+        form.Direction = 0;
+        form.Speed = 0;
+        place(-50.0f, pieTop);
+        form.Command1_Click();
+    }
+
     // Throws, and sets Wendo and the pie so that the next tick finds the
     // pie's Top at `pieTop` and Wendo's Left at `left` (he is moving right).
     void throwAndTick(float left, float pieTop)

@@ -79,12 +79,7 @@ private Q_SLOTS:
         QFETCH(float, top);
         Game game;
         Form1 &f = game.form;
-        // Wendo stays out of the pie's way at the far left.
-        f.Direction = 0;
-        f.Picture1->Move(-50.0f);
-        f.Speed = 0;
-        f.Picture2->Move(f.Picture2->Left(), start);
-        f.Command1_Click();
+        game.throwWithWendoAway(start);
         game.ticks(ticks);
         QCOMPARE(f.Picture2->Top(), top);
         QCOMPARE(f.Picture2->Left(), 2760.0f);
@@ -104,11 +99,7 @@ private Q_SLOTS:
         QFETCH(float, start);
         Game game;
         Form1 &f = game.form;
-        f.Direction = 0;
-        f.Picture1->Move(-50.0f);
-        f.Speed = 0;
-        f.Picture2->Move(f.Picture2->Left(), start);
-        f.Command1_Click();
+        game.throwWithWendoAway(start);
         QFETCH(int, ticks);
         game.ticks(ticks - 1);
         QCOMPARE(f.Misses, 0);
