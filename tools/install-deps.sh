@@ -8,7 +8,7 @@ play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
 check_pkgs=("${play_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
             mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file x11-utils)
 
-screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick)
+screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
 case "${1:-play}" in
   play)  wanted=("${play_pkgs[@]}") ;;

@@ -9,10 +9,13 @@ build=${1:-$here/build}
 [ -x "$build/squibbo" ] || cmake --build "$build" --target squibbo
 
 work=$(mktemp -d)
-trap 'kill $game 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $game $wm $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 & xvfb=$!
 export DISPLAY=$display
+sleep 1
+# A window manager draws the title bars and frames a player sees.
+HOME=$work openbox >/dev/null 2>&1 & wm=$!
 sleep 1
 
 # A game folder of its own, so the pictures show the delivered table.
@@ -27,18 +30,18 @@ window() {  # the id of the window titled $1
   done
   echo "no window titled '$1'" >&2; exit 1
 }
-shoot() { sleep 0.5; import -window "$1" "$here/docs/$2"; echo "docs/$2"; }
+shoot() { sleep 0.5; import -frame -window "$1" "$here/docs/$2"; echo "docs/$2"; }
 
 mkdir -p "$here/docs"
 main=$(window 'Squibbo!')
 shoot "$main" main-window.png
-# Without a window manager the main window sits at the screen's corner:
-# click "High Scores", then "About", by their places in the window.
-xdotool mousemove --sync 364 404 click 1
+# Click "High Scores", then "About", by their places in the main window.
+xdotool windowmove --sync "$main" 20 20
+xdotool mousemove --window "$main" --sync 364 404 click 1
 scores=$(window ' ')
-xdotool windowmove "$scores" 460 0
+xdotool windowmove --sync "$scores" 500 20
 shoot "$scores" high-scores.png
-xdotool mousemove --sync 0 0 mousemove --sync 364 372 click 1
+xdotool windowactivate --sync "$main" mousemove --window "$main" --sync 364 372 click 1
 about=$(window 'About Squibbo')
-xdotool windowmove "$about" 460 300
+xdotool windowmove --sync "$about" 500 400
 shoot "$about" about.png
