@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
-# those that are missing. Usage: tools/install-deps.sh play|check|screenshots
+# those that are missing.
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh
+#   play         building and playing the game
+#   package      making the Debian package
+#   check        the whole test suite
+#   screenshots  retaking the README's pictures
+#   fresh        the test that plays on a brand-new Debian system
 set -euo pipefail
 
-play_pkgs=(cmake make g++ qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
-           fonts-liberation)
-check_pkgs=("${play_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
-            mingw-w64 wine wine64 desktop-file-utils appstream dpkg-dev file x11-utils)
+play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-liberation)
+package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
+check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
+            mingw-w64 wine wine64 desktop-file-utils appstream x11-utils)
+fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
 case "${1:-play}" in
   play)  wanted=("${play_pkgs[@]}") ;;
+  package) wanted=("${package_pkgs[@]}") ;;
   check) wanted=("${check_pkgs[@]}") ;;
   screenshots) wanted=("${screenshot_pkgs[@]}") ;;
-  *) echo "usage: $0 play|check|screenshots" >&2; exit 2 ;;
+  fresh) wanted=("${fresh_pkgs[@]}") ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Plays Squibbo the way a newcomer would, on a brand-new minimal Debian 12:
+# a clean clone of the committed tree, nothing installed but the base
+# system, then ./play. The main window "Squibbo!" must appear on an Xvfb
+# display started here, with a client area of 445 x 435. It is ended, and
+# ./play runs a second time, which must build nothing and show the window
+# again within two seconds.
+#
+# On failure it says which step broke (install, configure, build, start)
+# and shows the last lines of the log. Without root or mount (a brand-new
+# system is a chroot with bind mounts) it says so in one line and skips.
+#
+# Usage: tests/fresh/play-on-fresh-debian.sh
+# Environment: FRESH_DEBIAN (the tool, default ../shared/tools/fresh-debian)
+#              FRESH_TIMEOUT (seconds for the first ./play, default 2400)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$here"
+tool=${FRESH_DEBIAN:-$here/../shared/tools/fresh-debian}
+first_timeout=${FRESH_TIMEOUT:-2400}
+
+skip() { echo "fresh-machine test skipped: $*"; exit 0; }
+[ "$(id -u)" = 0 ] || skip "it needs root to build a brand-new system"
+command -v mount >/dev/null || skip "there is no mount command"
+[ -x "$tool" ] || skip "$tool is not there"
+# A chroot with bind mounts needs the right to mount.
+probe=$(mktemp -d)
+if ! mount --bind "$probe" "$probe" 2>/dev/null; then
+  rmdir "$probe"
+  skip "this machine does not allow mounts"
+fi
+umount "$probe"
+rmdir "$probe"
+
+tools/install-deps.sh fresh >/dev/null
+
+work=$(mktemp -d)
+log=$work/play.log
+xvfb_pid='' run_pid=''
+cleanup() {
+  [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Which step broke, from what ./play printed.
+fail() {
+  local step=start
+  grep -q '^fresh-debian:' "$log" && step="making the brand-new system"
+  grep -q '^play: installing the packages failed' "$log" && step=install
+  grep -q '^play: configuring the build failed' "$log" && step=configure
+  grep -q '^play: building the game failed' "$log" && step=build
+  echo "FAIL (step: $step): $*" >&2
+  echo "--- the last lines of the log:" >&2
+  tail -n 30 "$log" >&2
+  exit 1
+}
+
+# An X display of our own; its socket is shared with the brand-new system.
+for n in $(seq 50 99); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
+
+now() { date +%s.%N; }
+
+# Inside the brand-new system: ./play, then (once the game has been ended
+# from outside) ./play again, each run marked with the time it began.
+"$tool" bash -c '
+  echo "== first play $(date +%s.%N)"; ./play; echo "== first play ended $?"
+  echo "== second play $(date +%s.%N)"; ./play; echo "== second play ended $?"
+' >"$log" 2>&1 &
+run_pid=$!
+
+# Waits for the window "Squibbo!", checks it and ends the game. Prints the
+# time at which the window was first seen.
+play_once() {
+  local which=$1 timeout=$2 id='' deadline
+  deadline=$(( $(date +%s) + timeout ))
+  while [ -z "$id" ]; do
+    id=$(xwininfo -root -tree 2>/dev/null | awk '/"Squibbo!"/ {print $1; exit}')
+    [ -n "$id" ] && break
+    kill -0 "$run_pid" 2>/dev/null || fail "the $which ./play ended without showing the window"
+    grep -q "^== $which play ended" "$log" && fail "the $which ./play ended without showing the window"
+    [ "$(date +%s)" -lt "$deadline" ] || fail "no window \"Squibbo!\" within $timeout s of the $which ./play"
+    sleep 0.05
+  done
+  local seen
+  seen=$(now)
+  # Without a window manager the window is the client area itself.
+  local size
+  size=$(xwininfo -id "$id" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+  [ "$size" = 445x435 ] || fail "the $which window's client area is $size, not 445x435"
+  local pid
+  pid=$(xprop -id "$id" _NET_WM_PID | awk '{print $NF}')
+  [[ "$pid" =~ ^[0-9]+$ ]] || fail "the $which window names no process"
+  kill "$pid"
+  for _ in $(seq 1 100); do grep -q "^== $which play ended" "$log" && break; sleep 0.1; done
+  grep -q "^== $which play ended" "$log" || fail "the $which game did not end when asked"
+  echo "$seen"
+}
+
+started=$(now)
+first_seen=$(play_once first "$first_timeout")
+first_time=$(awk "BEGIN {printf \"%.0f\", $first_seen - $started}")
+second_started=$(awk '/^== second play/ {print $4; exit}' "$log")
+second_seen=$(play_once second 60)
+wait "$run_pid" || true
+run_pid=''
+
+second_time=$(awk "BEGIN {printf \"%.2f\", $second_seen - $second_started}")
+# What the second ./play printed before the game began: at most one line
+# of build output, and the packages are not touched again.
+output=$(awk '/^== second play/ {on = 1; next} /^== second play ended/ {on = 0} on' "$log" \
+  | grep -v -e '^QStandardPaths: XDG_RUNTIME_DIR not set' || true)
+lines=$(printf '%s' "$output" | grep -c . || true)
+echo "fresh machine: first ./play to the main window in $first_time s" \
+  "(packages, configure, build); second ./play in $second_time s, printing $lines line(s)"
+[ "$lines" -le 1 ] || { printf '%s\n' "$output" >&2; fail "the second ./play printed $lines lines"; }
+awk "BEGIN {exit !($second_time < 2.0)}" || fail "the second ./play took $second_time s to show the window"
+echo "fresh-machine test: passed"
