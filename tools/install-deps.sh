@@ -26,10 +26,12 @@ case "${1:-play}" in
   *) echo "usage: $0 play|package|check|screenshots|fresh" >&2; exit 2 ;;
 esac
 
+# One query for all of them: ./play runs this every time.
+installed=$(dpkg-query -W -f='${db:Status-Status} ${Package}\n' "${wanted[@]}" 2>/dev/null \
+  | awk '$1 == "installed" {print $2}' || true)
 missing=()
 for p in "${wanted[@]}"; do
-  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-  [ "$status" = installed ] || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
