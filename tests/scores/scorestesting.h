@@ -70,9 +70,16 @@ public:
     {
         return hit() ? injected() : m_inner->readStart(name, bytes);
     }
-    scores::Status create(const std::string &name) override
+    scores::Status lock(const std::string &name, const std::string &like,
+                        std::chrono::milliseconds patience) override
     {
-        return hit() ? injected() : m_inner->create(name);
+        return hit() ? injected() : m_inner->lock(name, like, patience);
+    }
+    // Releasing cannot fail, so it is no step here.
+    void unlock() override { m_inner->unlock(); }
+    scores::Status create(const std::string &name, const std::string &like) override
+    {
+        return hit() ? injected() : m_inner->create(name, like);
     }
     scores::Status write(std::string_view bytes) override
     {
