@@ -182,10 +182,19 @@ public:
 
     Status replace(const std::string &from, const std::string &to) override
     {
-        return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-            ? Status{}
-            : fromError(GetLastError());
+        // The old table cannot be replaced while anyone has it open: a copy
+        // of the game reading it (for a moment), or a virus scanner looking
+        // at it. Both let go soon, so the rename is tried again for a while.
+        for (int attempt = 0;; ++attempt) {
+            if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return {};
+            const DWORD error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+                || attempt == 100)
+                return fromError(error);
+            Sleep(10);
+        }
     }
 
     Status syncFolder() override { return {}; }

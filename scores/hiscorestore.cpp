@@ -94,15 +94,15 @@ Stored storeGame(FileOps &files, const std::optional<Record> &entry,
                  std::chrono::milliseconds patience)
 {
     Stored out;
-    if (Status s = files.lock(LockFile, HighScoreFile, patience); !s) {
+    if (Status s = files.lock(SaveLockFile, HighScoreFile, patience); !s) {
         const std::string unchanged =
             " The table in " + files.displayPath(HighScoreFile) + " is unchanged.";
         out.error = s.code == Status::Busy
             ? "The high scores could not be saved: another copy of Squibbo has been saving "
               "them for more than "
                 + spoken(patience) + " (it holds "
-                + files.displayPath(LockFile) + ")." + unchanged
-            : "The high scores could not be saved: locking " + files.displayPath(LockFile)
+                + files.displayPath(SaveLockFile) + ")." + unchanged
+            : "The high scores could not be saved: locking " + files.displayPath(SaveLockFile)
                 + " failed (" + s.detail + ")." + unchanged;
         return out;
     }

@@ -20,7 +20,8 @@ namespace scores {
 
 inline constexpr const char *HighScoreFile = "squibbo.hi";
 inline constexpr const char *TemporaryFile = "xxx";
-inline constexpr const char *LockFile = "squibbo.lock";
+// Named apart from the Windows call LockFile.
+inline constexpr const char *SaveLockFile = "squibbo.lock";
 
 // How long a save waits for another copy of the game to finish its own.
 // A save takes milliseconds; a copy that holds the lock longer is stuck

@@ -482,9 +482,9 @@ void HiscoreFileTest::oddFilesNeitherHangNorLeak()
     else if (odd == "table big")
         made = writeBytes(HighScoreFile, QByteArray(1 << 20, 'x')) && QFile(HighScoreFile).resize(200'000'000);
     else if (odd == "lock symlink")
-        made = ::symlink(out, LockFile) == 0;
+        made = ::symlink(out, SaveLockFile) == 0;
     else if (odd == "lock fifo")
-        made = ::mkfifo(LockFile, 0644) == 0;
+        made = ::mkfifo(SaveLockFile, 0644) == 0;
     QVERIFY(made);
     struct stat before {};
     QVERIFY(::lstat(HighScoreFile, &before) == 0);
@@ -537,7 +537,7 @@ void HiscoreFileTest::newTableKeepsPermissions()
     QVERIFY2(run.exitCode == 20, run.said.constData());
     QCOMPARE(readBytes(HighScoreFile), withKim());
     QCOMPARE(permissions(HighScoreFile), mode_t(mode));
-    QCOMPARE(permissions(LockFile) & ~mode_t(mode), mode_t(0));
+    QCOMPARE(permissions(SaveLockFile) & ~mode_t(mode), mode_t(0));
 }
 #endif
 
