@@ -18,10 +18,13 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
     // All ten records are read and checked before anything is asked or
     // written, so a damaged file costs the player nothing but this game's
     // entry, and the file stays as it is for repair.
+    auto notRecorded = [&](const std::string &whyNot) {
+        services.messageBox->show(QString::fromStdString(whyNot)
+                                  + QStringLiteral("\n\nThis game's score was not recorded."));
+    };
     const Loaded loaded = loadTable(files);
     if (!loaded.ok) {
-        services.messageBox->show(QString::fromStdString(loaded.error)
-                                  + QStringLiteral("\n\nThis game's score was not recorded."));
+        notRecorded(loaded.error);
         return;
     }
 
@@ -47,8 +50,7 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
                 .arg(score));
     if (stored.unreadable) {
         // The window would only say the same again.
-        services.messageBox->show(QString::fromStdString(stored.error)
-                                  + QStringLiteral("\n\nThis game's score was not recorded."));
+        notRecorded(stored.error);
         return;
     }
     if (!stored.ok)

@@ -97,13 +97,12 @@ Stored storeGame(FileOps &files, const std::optional<Record> &entry,
     if (Status s = files.lock(SaveLockFile, HighScoreFile, patience); !s) {
         const std::string unchanged =
             " The table in " + files.displayPath(HighScoreFile) + " is unchanged.";
+        const std::string lockPath = files.displayPath(SaveLockFile);
         out.error = s.code == Status::Busy
-            ? "The high scores could not be saved: another copy of Squibbo has been saving "
-              "them for more than "
-                + spoken(patience) + " (it holds "
-                + files.displayPath(SaveLockFile) + ")." + unchanged
-            : "The high scores could not be saved: locking " + files.displayPath(SaveLockFile)
-                + " failed (" + s.detail + ")." + unchanged;
+            ? "The high scores could not be saved: another copy of Squibbo has been saving them "
+                  "for more than " + spoken(patience) + " (it holds " + lockPath + ")." + unchanged
+            : "The high scores could not be saved: locking " + lockPath + " failed (" + s.detail
+                  + ")." + unchanged;
         return out;
     }
     // Other copies may have saved since this one read the table before the
