@@ -48,7 +48,11 @@ inline QMap<QString, QByteArray> snapshot(const QString &folder = QStringLiteral
     const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     for (const QFileInfo &info : dir.entryInfoList(filter, QDir::Name)) {
         const QString path = dir.filePath(info.fileName());
-        if (!info.isDir()) {
+        if (!info.isDir() && !info.isFile()) {
+            // A FIFO or a device, or a link to one: reading it could wait
+            // forever or never end.
+            out[path] = "<special> " + info.symLinkTarget().toUtf8();
+        } else if (!info.isDir()) {
             out[path] = readBytes(path);
         } else {
             out[path] = "<folder>";

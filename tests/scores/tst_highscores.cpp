@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QtTest>
 
+#include <sys/stat.h>
 #ifdef __linux__
 #include <sys/mount.h>
 #include <unistd.h>
@@ -221,6 +222,8 @@ void HighScoresTest::badFileIsReportedAndLeftAlone_data()
     QTest::newRow("damaged tenth record") << QByteArray(Standard).replace("\"Jo\",0", "\"Jo\",zero") << "line 10:";
     QTest::newRow("missing file") << QByteArray("<missing>") << "is missing";
     QTest::newRow("folder in its place") << QByteArray("<folder>") << "is a folder";
+    QTest::newRow("FIFO in its place") << QByteArray("<fifo>") << "is not a regular file but a FIFO";
+    QTest::newRow("link to /dev/zero") << QByteArray("<zero>") << "is not a regular file but a device";
 }
 
 // A high-score file that cannot be used never ends the game: the end of a
@@ -234,6 +237,10 @@ void HighScoresTest::badFileIsReportedAndLeftAlone()
     QVERIFY(dir.entered());
     if (content == "<folder>")
         QVERIFY(QDir().mkdir("squibbo.hi") && writeBytes("squibbo.hi/inside", Standard));
+    else if (content == "<fifo>")
+        QVERIFY(::mkfifo("squibbo.hi", 0644) == 0);
+    else if (content == "<zero>")
+        QVERIFY(QFile::link("/dev/zero", "squibbo.hi"));
     else if (content != "<missing>")
         QVERIFY(writeBytes("squibbo.hi", content));
     const auto before = snapshot();
