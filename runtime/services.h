@@ -28,9 +28,15 @@ class InputBoxService {
 public:
     virtual ~InputBoxService() = default;
     // Asks for one line of text with an empty field of at most maxLength
-    // characters. Returns what was typed, or an empty text on Cancel.
+    // characters (see leftCharacters). Returns what was typed, or an empty
+    // text on Cancel.
     virtual QString ask(const QString &prompt, const QString &title, int maxLength) = 0;
 };
+
+// The first `count` characters of `text`, counting characters as the
+// player sees them: an emoji is one character, though two UTF-16 units. A
+// pair is never split, and a lone half of one is dropped.
+QString leftCharacters(const QString &text, int count);
 
 class RandomService {
 public:
@@ -68,6 +74,12 @@ struct Services {
     // The real services of the platform the game runs on.
     static Services platform();
 };
+
+// The real dialogs on their own, as Services::platform() makes them. Both
+// show every text as plain text: what they show may come from a file or
+// from the player, and must never be taken for markup.
+std::unique_ptr<MessageBoxService> makeDialogMessageBox();
+std::unique_ptr<InputBoxService> makeDialogInputBox();
 
 // The application's title, shown in the title bar of every message box
 // that has no title of its own.

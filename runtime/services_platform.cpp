@@ -6,9 +6,12 @@
 
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QValidator>
 
+#include <algorithm>
 #include <bit>
 #include <random>
 
@@ -21,8 +24,38 @@ public:
     {
         QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? appTitle() : title, text,
                         QMessageBox::Ok);
+        // A message may quote a damaged file: "<img src=...>" taken as
+        // markup would make Qt load whatever file it names.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     }
+};
+
+// Keeps an edit field to a number of characters. QLineEdit's own limit
+// counts UTF-16 units and cuts an emoji in half at the limit; this one cuts
+// whole characters only. Whatever goes past the limit, typed or pasted, is
+// dropped from the end.
+class CharacterLimit final : public QValidator {
+public:
+    CharacterLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        // The first half of a character typed as two key presses counts as
+        // a whole one until its second half follows.
+        qsizetype units = 0;
+        for (int characters = 0; units < input.size() && characters < m_limit; ++characters) {
+            const bool pair = input.at(units).isHighSurrogate() && units + 1 < input.size()
+                && input.at(units + 1).isLowSurrogate();
+            units += pair ? 2 : 1;
+        }
+        input.truncate(units);
+        pos = std::min(pos, int(units));
+        return Acceptable;
+    }
+
+private:
+    int m_limit;
 };
 
 class DialogInputBox final : public InputBoxService {
@@ -34,11 +67,13 @@ public:
         dialog.setLabelText(prompt);
         dialog.setInputMode(QInputDialog::TextInput);
         dialog.setTextValue(QString());
+        if (auto *label = dialog.findChild<QLabel *>())
+            label->setTextFormat(Qt::PlainText);
         if (auto *edit = dialog.findChild<QLineEdit *>())
-            edit->setMaxLength(maxLength);
+            edit->setValidator(new CharacterLimit(maxLength, edit));
         if (dialog.exec() != QDialog::Accepted)
             return {};
-        return dialog.textValue().left(maxLength);
+        return leftCharacters(dialog.textValue(), maxLength);
     }
 };
 
@@ -70,12 +105,42 @@ public:
 
 } // namespace
 
+QString leftCharacters(const QString &text, int count)
+{
+    QString out;
+    int characters = 0;
+    for (qsizetype i = 0; i < text.size() && characters < count; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+        } else if (c.isSurrogate()) {
+            // A lone half of a pair is no character at all.
+            continue;
+        } else {
+            out += c;
+        }
+        ++characters;
+    }
+    return out;
+}
+
+std::unique_ptr<MessageBoxService> makeDialogMessageBox()
+{
+    return std::make_unique<DialogMessageBox>();
+}
+
+std::unique_ptr<InputBoxService> makeDialogInputBox()
+{
+    return std::make_unique<DialogInputBox>();
+}
+
 Services Services::platform()
 {
     Services s;
     s.sound = makePlatformSound();
-    s.messageBox = std::make_unique<DialogMessageBox>();
-    s.inputBox = std::make_unique<DialogInputBox>();
+    s.messageBox = makeDialogMessageBox();
+    s.inputBox = makeDialogInputBox();
     s.random = std::make_unique<TimeSeededRandom>();
     s.fileTest = std::make_unique<QtFileTest>();
     s.programStart = makePlatformProgramStart();

@@ -55,7 +55,7 @@ public:
             return {};
         QString answer = answers.front();
         answers.pop_front();
-        return answer.left(maxLength);
+        return leftCharacters(answer, maxLength);
     }
     std::deque<QString> answers;
     std::vector<Asked> asked;

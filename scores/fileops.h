@@ -3,6 +3,7 @@
 // need, behind an interface: the system's own, or one that a test wraps to
 // fail a step or to stop the program in the middle of a replacement.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -12,7 +13,9 @@
 namespace scores {
 
 struct Status {
-    enum Code { Ok, Missing, Folder, Failed };
+    // NotFile: something other than a regular file or a folder (a FIFO, a
+    // device, a socket). Busy: another copy of the game holds the lock.
+    enum Code { Ok, Missing, Folder, NotFile, Busy, Failed };
     Code code = Ok;
     // The system's own words for a failure, e.g. "No space left on device".
     std::string detail;
@@ -25,12 +28,27 @@ class FileOps {
 public:
     virtual ~FileOps() = default;
 
-    // Reads a file from its start until it holds ten line ends or ends.
+    // Reads a file from its start until it holds ten line ends, ends, or
+    // reaches ReadLimit bytes (TableStart). Never waits: only a regular file
+    // is read, anything else is refused (Folder, NotFile) without reading.
     virtual Status readStart(const std::string &name, std::string &bytes) = 0;
 
-    // Output goes to one file at a time: create opens it emptied, write
-    // appends, sync puts everything written on the disk, close ends it.
-    virtual Status create(const std::string &name) = 0;
+    // Takes the exclusive lock that every copy of the game sharing the
+    // folder takes around a replacement, on the file `name` (made when
+    // missing, with at most the permission bits of `like`; never opened
+    // through a link). Tries again and again for up to `patience`, then
+    // gives up with Busy. The lock is released by unlock, and by the system
+    // when the program ends, however it ends.
+    virtual Status lock(const std::string &name, const std::string &like,
+                        std::chrono::milliseconds patience) = 0;
+    virtual void unlock() = 0;
+
+    // Output goes to one file at a time: create makes it new, write appends,
+    // sync puts everything written on the disk, close ends it. create fails
+    // when anything of that name is there already, a link or a FIFO
+    // included, so it never writes into another file; the new file gets
+    // the permission bits of the file `like`, where the system has them.
+    virtual Status create(const std::string &name, const std::string &like) = 0;
     virtual Status write(std::string_view bytes) = 0;
     virtual Status sync() = 0;
     virtual Status close() = 0;
@@ -54,7 +72,8 @@ std::unique_ptr<FileOps> makeSystemFileOps();
 
 // Passes every operation on to `inner`, first calling `before(step, what)`
 // with the number of operations done so far and the operation's name
-// ("read", "create", "write", "sync", "close", "replace", "sync folder").
+// ("read", "lock", "create", "write", "sync", "close", "replace",
+// "sync folder", "unlock").
 // remove and displayPath are passed on without a step.
 class SteppedFileOps : public FileOps {
 public:
@@ -66,10 +85,21 @@ public:
         step("read");
         return m_inner.readStart(name, bytes);
     }
-    Status create(const std::string &name) override
+    Status lock(const std::string &name, const std::string &like,
+                std::chrono::milliseconds patience) override
+    {
+        step("lock");
+        return m_inner.lock(name, like, patience);
+    }
+    void unlock() override
+    {
+        step("unlock");
+        m_inner.unlock();
+    }
+    Status create(const std::string &name, const std::string &like) override
     {
         step("create");
-        return m_inner.create(name);
+        return m_inner.create(name, like);
     }
     Status write(std::string_view bytes) override
     {

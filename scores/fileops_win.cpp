@@ -6,6 +6,8 @@
 
 #include "hiscorefile.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 namespace scores {
@@ -56,6 +58,7 @@ public:
     {
         if (m_file != INVALID_HANDLE_VALUE)
             CloseHandle(m_file);
+        unlock();
     }
 
     Status readStart(const std::string &name, std::string &bytes) override
@@ -64,8 +67,11 @@ public:
         const std::wstring path = wide(name);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return {Status::Folder, {}};
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+            return {Status::Folder, "a folder"};
+        // Shared for writing and deleting too, so that another copy of the
+        // game can put its new table in place while this one reads.
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
@@ -73,28 +79,80 @@ public:
                 return {Status::Missing, {}};
             return fromError(error);
         }
+        // A pipe or a device could keep a read waiting forever.
+        if (GetFileType(file) != FILE_TYPE_DISK) {
+            CloseHandle(file);
+            return {Status::NotFile, "a device or pipe"};
+        }
+        TableStart start;
         char buffer[4096];
-        for (;;) {
+        while (const std::size_t room = std::min(sizeof buffer, start.room())) {
             DWORD n = 0;
-            if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+            if (!ReadFile(file, buffer, static_cast<DWORD>(room), &n, nullptr)) {
                 const DWORD error = GetLastError();
                 CloseHandle(file);
                 return fromError(error);
             }
             if (n == 0)
                 break;
-            bytes.append(buffer, n);
-            // Lines after the tenth are never read, however long they are.
-            if (holdsTenLines(bytes))
-                break;
+            start.append({buffer, n});
         }
         CloseHandle(file);
+        bytes = std::move(start.bytes());
         return {};
     }
 
-    Status create(const std::string &name) override
+    Status lock(const std::string &name, const std::string &,
+                std::chrono::milliseconds patience) override
     {
-        m_file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        unlock();
+        // The new file inherits the folder's access rules, as the table did.
+        HANDLE file = CreateFileW(wide(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return fromError(GetLastError());
+        if (GetFileType(file) != FILE_TYPE_DISK) {
+            CloseHandle(file);
+            return Status::failed("it is not a regular file");
+        }
+        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(patience.count());
+        for (;;) {
+            OVERLAPPED at{};
+            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                           &at)) {
+                m_lock = file;
+                return {};
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+                CloseHandle(file);
+                return fromError(error);
+            }
+            if (GetTickCount64() >= deadline) {
+                CloseHandle(file);
+                return {Status::Busy, {}};
+            }
+            Sleep(10);
+        }
+    }
+
+    void unlock() override
+    {
+        if (m_lock == INVALID_HANDLE_VALUE)
+            return;
+        OVERLAPPED at{};
+        UnlockFileEx(m_lock, 0, 1, 0, &at);
+        CloseHandle(m_lock);
+        m_lock = INVALID_HANDLE_VALUE;
+    }
+
+    Status create(const std::string &name, const std::string &) override
+    {
+        // CREATE_NEW refuses any file, link or device name already there.
+        // The new file inherits the folder's access rules, as the old one
+        // normally did; there are no permission bits to carry over.
+        m_file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         return m_file == INVALID_HANDLE_VALUE ? fromError(GetLastError()) : Status{};
     }
@@ -124,10 +182,19 @@ public:
 
     Status replace(const std::string &from, const std::string &to) override
     {
-        return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-            ? Status{}
-            : fromError(GetLastError());
+        // The old table cannot be replaced while anyone has it open: a copy
+        // of the game reading it (for a moment), or a virus scanner looking
+        // at it. Both let go soon, so the rename is tried again for a while.
+        for (int attempt = 0;; ++attempt) {
+            if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return {};
+            const DWORD error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+                || attempt == 100)
+                return fromError(error);
+            Sleep(10);
+        }
     }
 
     Status syncFolder() override { return {}; }
@@ -148,6 +215,7 @@ public:
 
 private:
     HANDLE m_file = INVALID_HANDLE_VALUE;
+    HANDLE m_lock = INVALID_HANDLE_VALUE;
 };
 
 } // namespace

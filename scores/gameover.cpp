@@ -18,29 +18,43 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
     // All ten records are read and checked before anything is asked or
     // written, so a damaged file costs the player nothing but this game's
     // entry, and the file stays as it is for repair.
+    auto notRecorded = [&](const std::string &whyNot) {
+        services.messageBox->show(QString::fromStdString(whyNot)
+                                  + QStringLiteral("\n\nThis game's score was not recorded."));
+    };
     const Loaded loaded = loadTable(files);
     if (!loaded.ok) {
-        services.messageBox->show(QString::fromStdString(loaded.error)
-                                  + QStringLiteral("\n\nThis game's score was not recorded."));
+        notRecorded(loaded.error);
         return;
     }
 
-    const std::optional<int> rank = entryRank(loaded.table, score);
-    Record entry{{}, score};
-    if (rank) {
+    std::optional<Record> entry;
+    if (entryRank(loaded.table, score)) {
         const QString typed = services.inputBox->ask(QStringLiteral("Enter your name:"),
                                                      QStringLiteral("You got a high score!"),
                                                      NameMaxLength);
-        entry.name = sanitizeName(typed.toStdString());
+        entry = Record{sanitizeName(typed.toStdString()), score};
     } else {
         services.messageBox->show(QStringLiteral("Game Over!"));
     }
 
-    // Without an entry the ten are written back as they are, which drops an
-    // eleventh record left by an earlier game.
-    const Saved saved = saveTable(files, recordsAfterGame(loaded.table, rank, entry));
-    if (!saved.ok)
-        services.messageBox->show(QString::fromStdString(saved.error));
+    // Another copy of the game may have saved while the prompt was up: the
+    // save reads the table again under the lock and ranks the entry there.
+    // Without an entry the ten are written back as they are, which drops
+    // an eleventh record left by an earlier game.
+    const Stored stored = storeGame(files, entry);
+    if (stored.crowdedOut)
+        services.messageBox->show(
+            QStringLiteral("While you typed your name, another game saved better scores: your "
+                           "score of %1 no longer earns a place among the ten best.")
+                .arg(score));
+    if (stored.unreadable) {
+        // The window would only say the same again.
+        notRecorded(stored.error);
+        return;
+    }
+    if (!stored.ok)
+        services.messageBox->show(QString::fromStdString(stored.error));
 
     // A failed save left the old table in place, and the window lists it.
     form2.Load();

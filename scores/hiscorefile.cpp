@@ -196,9 +196,16 @@ std::string windows1252ToUtf8(unsigned char byte)
     return out;
 }
 
-bool holdsTenLines(std::string_view bytes)
+std::size_t TableStart::room() const
 {
-    return std::count(bytes.begin(), bytes.end(), '\n') >= TableSize;
+    return m_lineEnds >= TableSize ? 0 : ReadLimit - m_bytes.size();
+}
+
+void TableStart::append(std::string_view chunk)
+{
+    chunk = chunk.substr(0, room());
+    m_lineEnds += static_cast<int>(std::count(chunk.begin(), chunk.end(), '\n'));
+    m_bytes.append(chunk);
 }
 
 Parsed parseTable(std::string_view bytes)
@@ -212,22 +219,31 @@ Parsed parseTable(std::string_view bytes)
     for (int i = 0; i < TableSize; ++i) {
         const std::string lineNo = "line " + std::to_string(i + 1);
         const std::size_t lf = bytes.find('\n', pos);
-        if (lf == std::string_view::npos) {
+        const bool ended = lf != std::string_view::npos;
+        std::string_view line = bytes.substr(pos, ended ? lf - pos : std::string_view::npos);
+        if (ended && !line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        // Checked first: a reader stops at ReadLimit bytes, and whatever it
+        // stopped in the middle of is longer than this.
+        if (line.size() > MaxLineLength) {
+            out.error = lineNo + " is longer than " + std::to_string(MaxLineLength) + " bytes";
+            return out;
+        }
+        // A tenth record may end with the file: a text editor saves the
+        // last line without its line end. Earlier lines may not.
+        if (!ended && (pos == bytes.size() || i < TableSize - 1)) {
             out.error = pos == bytes.size()
                 ? "it holds only " + std::to_string(i) + " records, the table needs ten"
                 : "it ends in the middle of " + lineNo + ", after " + std::to_string(i)
                     + " whole records; the table needs ten";
             return out;
         }
-        std::string_view line = bytes.substr(pos, lf - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
         std::string error;
         if (!parseLine(line, out.table[i], error)) {
             out.error = lineNo + ": " + error;
             return out;
         }
-        pos = lf + 1;
+        pos = ended ? lf + 1 : bytes.size();
     }
     out.ok = true;
     out.length = pos;

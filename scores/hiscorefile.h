@@ -22,6 +22,14 @@ namespace scores {
 inline constexpr int TableSize = 10;
 // The name prompt takes at most this many characters.
 inline constexpr int NameMaxLength = 32;
+// The longest line a table may hold, line end not counted. The game writes
+// lines of at most 32 characters and a score; hand-edited names far longer
+// than that still read, but a longer line is taken as damage, so that
+// reading a table never has to take in more than ReadLimit bytes.
+inline constexpr std::size_t MaxLineLength = 4096;
+// Ten of the longest lines with CR LF. A file that has not shown ten line
+// ends by then cannot be a table whatever follows.
+inline constexpr std::size_t ReadLimit = TableSize * (MaxLineLength + 2);
 
 struct Record {
     std::string name; // UTF-8
@@ -44,8 +52,10 @@ struct Parsed {
     std::string error;
 };
 
-// Reads the first ten records. Each line ends in CR LF or a bare LF. A line
-// that is valid UTF-8 is taken as UTF-8; any other line is read as
+// Reads the first ten records. Each line ends in CR LF or a bare LF; the
+// tenth may also end with the bytes, as a text editor may save it (its
+// score then runs to the end). No line may be longer than MaxLineLength. A
+// line that is valid UTF-8 is taken as UTF-8; any other line is read as
 // Windows-1252, as older copies of the file were written, unless it holds
 // one of the five bytes that Windows-1252 leaves unassigned. Every record
 // must be exactly in the written form: an opening quote, a name without a
@@ -53,9 +63,21 @@ struct Parsed {
 // written without a plus sign, blanks or leading zeros.
 Parsed parseTable(std::string_view bytes);
 
-// Whether `bytes` already holds ten line ends, so that reading further
-// cannot change what parseTable makes of them.
-bool holdsTenLines(std::string_view bytes);
+// Gathers the start of a high-score file chunk by chunk as a reader takes
+// it in, and tells it when to stop: once ten line ends are in, as reading
+// further cannot change what parseTable makes of them, or at ReadLimit
+// bytes. Each byte is looked at once, so the time grows with what is read.
+class TableStart {
+public:
+    // How many bytes the next read may take; 0 when reading is over.
+    std::size_t room() const;
+    void append(std::string_view chunk);
+    std::string &bytes() { return m_bytes; }
+
+private:
+    std::string m_bytes;
+    int m_lineEnds = 0;
+};
 
 // One record in the written form, CR LF included.
 std::string formatRecord(const Record &record);

@@ -1,6 +1,16 @@
 #include "hiscorestore.h"
 
 namespace scores {
+namespace {
+
+std::string spoken(std::chrono::milliseconds time)
+{
+    const auto ms = time.count();
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds")
+                          : std::to_string(ms) + " milliseconds";
+}
+
+} // namespace
 
 Loaded loadTable(FileOps &files)
 {
@@ -17,6 +27,11 @@ Loaded loadTable(FileOps &files)
     case Status::Folder:
         out.error = "The high-score file " + path + " is a folder, not a file.";
         return out;
+    case Status::NotFile:
+        out.error = "The high-score file " + path + " is not a regular file but " + read.detail
+            + "; the game reads its table only from a regular file.";
+        return out;
+    case Status::Busy:
     case Status::Failed:
         out.error = "The high-score file " + path + " cannot be read: " + read.detail + ".";
         return out;
@@ -45,7 +60,11 @@ Saved saveTable(FileOps &files, const std::vector<Record> &records)
         return out;
     };
 
-    if (Status s = files.create(TemporaryFile); !s)
+    // Left by a copy of the game that was ended in the middle of a save, or
+    // put there by someone else: removing the name leaves alone whatever
+    // it leads to, and create then refuses anything that is there again.
+    files.remove(TemporaryFile);
+    if (Status s = files.create(TemporaryFile, HighScoreFile); !s)
         return fail("creating", TemporaryFile, s);
     open = true;
     // One record at a time, as the table is copied.
@@ -68,6 +87,38 @@ Saved saveTable(FileOps &files, const std::vector<Record> &records)
         return out;
     }
     out.ok = true;
+    return out;
+}
+
+Stored storeGame(FileOps &files, const std::optional<Record> &entry,
+                 std::chrono::milliseconds patience)
+{
+    Stored out;
+    if (Status s = files.lock(SaveLockFile, HighScoreFile, patience); !s) {
+        const std::string unchanged =
+            " The table in " + files.displayPath(HighScoreFile) + " is unchanged.";
+        const std::string lockPath = files.displayPath(SaveLockFile);
+        out.error = s.code == Status::Busy
+            ? "The high scores could not be saved: another copy of Squibbo has been saving them "
+                  "for more than " + spoken(patience) + " (it holds " + lockPath + ")." + unchanged
+            : "The high scores could not be saved: locking " + lockPath + " failed (" + s.detail
+                  + ")." + unchanged;
+        return out;
+    }
+    // Other copies may have saved since this one read the table before the
+    // name prompt: the entry goes into the table as they left it.
+    const Loaded now = loadTable(files);
+    if (!now.ok) {
+        files.unlock();
+        out.unreadable = true;
+        out.error = now.error;
+        return out;
+    }
+    out.rank = entry ? entryRank(now.table, entry->score) : std::nullopt;
+    out.crowdedOut = entry && !out.rank;
+    static_cast<Saved &>(out) =
+        saveTable(files, recordsAfterGame(now.table, out.rank, entry.value_or(Record{})));
+    files.unlock();
     return out;
 }
 

@@ -4,7 +4,8 @@
 # small Windows test program, links in the program's resources
 # (about/win/squibbo.rc: icon and version record), fills a throw-away Wine
 # prefix with registry values through Wine's own `reg add`, and runs the
-# test program there.
+# test program there. Then does the same for the high-score file code
+# (scores/, no Qt, with the Windows file operations) in a folder of its own.
 #
 # Usage: tools/run-wine-tests.sh WORK-DIR
 # Everything it makes (the program, the Wine prefix) stays under WORK-DIR.
@@ -54,6 +55,14 @@ echo "== Building the Windows test program"
   "$root/about/win/registry_win.cpp" \
   "$work/squibbo_rc.o" \
   -ladvapi32 -lversion
+"$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
+  -static -static-libgcc -static-libstdc++ \
+  -I "$root/scores" \
+  -o "$work/wine_hiscore_test.exe" \
+  "$root/tests/scores/wine/wine_hiscore_test.cpp" \
+  "$root/scores/hiscorefile.cpp" \
+  "$root/scores/hiscorestore.cpp" \
+  "$root/scores/fileops_win.cpp"
 
 echo "== Preparing a fresh Wine prefix"
 export WINEPREFIX="$work/prefix"
@@ -89,5 +98,10 @@ reg_add 'HKLM\SOFTWARE\SquibboWineTest' /v Expandable /t REG_EXPAND_SZ /d '%Syst
 echo "== Running the lookup against Wine's registry"
 status=0
 "$wine" "$work/wine_registry_test.exe" || status=$?
+
+echo "== Running the high-score file code on Wine's files"
+rm -rf "$work/hiscore"
+mkdir -p "$work/hiscore"
+(cd "$work/hiscore" && "$wine" "$work/wine_hiscore_test.exe") || status=$?
 echo "run-wine-tests: finished in $((SECONDS - started)) s"
 exit $status

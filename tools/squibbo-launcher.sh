@@ -3,14 +3,21 @@
 #
 # The game reads its pictures and sounds, and keeps its high scores, in the
 # folder it runs in. This launcher prepares that folder,
-# ${XDG_DATA_HOME:-~/.local/share}/squibbo: it copies in the delivered
-# pictures and sounds, and the high-score table only when the folder has
-# none yet, so the player's scores survive rebuilds and updates.
+# $XDG_DATA_HOME/squibbo (by default ~/.local/share/squibbo): it puts in the
+# delivered pictures and sounds, and the high-score table only when the
+# folder has none yet, so the player's scores survive rebuilds and updates.
+#
+# A delivered file is written under a temporary name in the folder and
+# renamed into place, so a link standing in its place is replaced, never
+# written through; a file that is already the same is left alone, so a
+# folder the player made read-only still starts the game.
 #
 # Installed, it sits in bin/ and finds the program and the delivered files
 # relative to itself (the install fills in the two paths below), so a moved
 # install still works. ./play names both instead.
 set -euo pipefail
+
+say() { echo "squibbo: $*" >&2; }
 
 self_dir=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
 program="$self_dir/@SQUIBBO_PROGRAM_FROM_BIN@"
@@ -28,18 +35,68 @@ program=$(readlink -f "$program" || true)
 data=$(readlink -f "$data" || true)
 
 for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
-  [ -f "$data/$f" ] || { echo "squibbo: missing delivered file $data/$f" >&2; exit 1; }
+  [ -f "$data/$f" ] || { say "missing delivered file $data/$f"; exit 1; }
 done
-[ -x "$program" ] || { echo "squibbo: cannot find the program at $program" >&2; exit 1; }
+[ -x "$program" ] || { say "cannot find the program at $program"; exit 1; }
 
-game_dir="${XDG_DATA_HOME:-$HOME/.local/share}/squibbo"
-mkdir -p "$game_dir"
+# The XDG rules: a relative XDG_DATA_HOME is ignored, as it would depend on
+# wherever the launcher happens to be started.
+data_home=${XDG_DATA_HOME:-}
+case "$data_home" in
+  /*) ;;
+  *)
+    if [ -z "${HOME:-}" ]; then
+      say "HOME is not set, so there is no home folder to keep your game folder and"
+      say "high scores in. Set HOME to your home folder and start the game again."
+      exit 1
+    fi
+    data_home=$HOME/.local/share ;;
+esac
+game_dir=$data_home/squibbo
+mkdir -p "$game_dir" || { say "cannot make the game folder $game_dir"; exit 1; }
+
+# Puts the delivered file $1 into the game folder unless the same is there.
+# An older copy that cannot be replaced (a read-only folder) is kept, with
+# a warning; a missing one that cannot be put there stops the start.
+deliver() {
+  local src=$data/$1 dst=$game_dir/$1 tmp
+  if [ -f "$dst" ] && [ ! -L "$dst" ] && cmp -s "$src" "$dst"; then
+    return 0
+  fi
+  if tmp=$(mktemp "$game_dir/.$1.XXXXXX" 2>/dev/null); then
+    # mktemp made the file new and private; cp fills it, mv gives it its name.
+    if cp "$src" "$tmp" && chmod 0644 "$tmp" && mv -fT "$tmp" "$dst"; then
+      return 0
+    fi
+    rm -f "$tmp"
+  fi
+  if [ -f "$dst" ]; then
+    say "could not update $dst; the game uses the copy that is there"
+    return 0
+  fi
+  say "cannot put $1 into the game folder $game_dir"
+  return 1
+}
+
 for f in wendo.bmp pied.bmp fling2.wav splat.wav; do
-  cp -f "$data/$f" "$game_dir/$f"
+  deliver "$f" || exit 1
 done
-# Never overwrite the player's own table.
-if [ ! -e "$game_dir/squibbo.hi" ]; then
-  cp "$data/squibbo.hi" "$game_dir/squibbo.hi"
+
+# The starting table, only when the folder has none. Never overwrite the
+# player's own table: ln makes the name only where nothing is, a link to a
+# missing file included, so nothing is written through such a link either.
+table=$game_dir/squibbo.hi
+if [ ! -e "$table" ] && [ ! -L "$table" ]; then
+  if tmp=$(mktemp "$game_dir/.squibbo.hi.XXXXXX" 2>/dev/null); then
+    if cp "$data/squibbo.hi" "$tmp" && chmod 0644 "$tmp"; then
+      # Where the folder takes no hard links, mv -n refuses to replace.
+      ln "$tmp" "$table" 2>/dev/null || mv -nT "$tmp" "$table" 2>/dev/null || true
+    fi
+    rm -f "$tmp"
+  fi
+  [ -e "$table" ] || say "could not put the starting high-score table into $game_dir"
+elif [ -L "$table" ] && [ ! -e "$table" ]; then
+  say "$table is a link to a missing file; the game will say it has no high-score table"
 fi
 
 cd "$game_dir"

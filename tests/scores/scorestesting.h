@@ -48,7 +48,11 @@ inline QMap<QString, QByteArray> snapshot(const QString &folder = QStringLiteral
     const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     for (const QFileInfo &info : dir.entryInfoList(filter, QDir::Name)) {
         const QString path = dir.filePath(info.fileName());
-        if (!info.isDir()) {
+        if (!info.isDir() && !info.isFile()) {
+            // A FIFO or a device, or a link to one: reading it could wait
+            // forever or never end.
+            out[path] = "<special> " + info.symLinkTarget().toUtf8();
+        } else if (!info.isDir()) {
             out[path] = readBytes(path);
         } else {
             out[path] = "<folder>";
@@ -70,9 +74,16 @@ public:
     {
         return hit() ? injected() : m_inner->readStart(name, bytes);
     }
-    scores::Status create(const std::string &name) override
+    scores::Status lock(const std::string &name, const std::string &like,
+                        std::chrono::milliseconds patience) override
     {
-        return hit() ? injected() : m_inner->create(name);
+        return hit() ? injected() : m_inner->lock(name, like, patience);
+    }
+    // Releasing cannot fail, so it is no step here.
+    void unlock() override { m_inner->unlock(); }
+    scores::Status create(const std::string &name, const std::string &like) override
+    {
+        return hit() ? injected() : m_inner->create(name, like);
     }
     scores::Status write(std::string_view bytes) override
     {

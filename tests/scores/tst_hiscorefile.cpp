@@ -4,13 +4,15 @@
 #include "hiscorestore.h"
 #include "scorestesting.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QtTest>
 
-#ifdef KILL_CHILD
+#ifdef SAVE_CHILD
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -31,6 +33,62 @@ QString nameOf(const Record &record)
     return QString::fromStdString(record.name);
 }
 
+#ifdef SAVE_CHILD
+// One run of the save child, given up on after `limitMs`.
+struct ChildRun {
+    int exitCode = -1; // 1000 when it was killed
+    bool timedOut = false;
+    qint64 ms = 0;
+    QByteArray said;
+};
+
+ChildRun runSaveChild(const QStringList &args, int limitMs = 10'000)
+{
+    ChildRun run;
+    QProcess child;
+    QElapsedTimer clock;
+    clock.start();
+    child.start(SAVE_CHILD, args);
+    if (!child.waitForStarted())
+        return run;
+    if (!child.waitForFinished(limitMs)) {
+        run.timedOut = true;
+        child.kill();
+        child.waitForFinished();
+    }
+    run.ms = clock.elapsed();
+    run.exitCode = child.exitStatus() == QProcess::CrashExit ? 1000 : child.exitCode();
+    run.said = child.readAllStandardOutput();
+    return run;
+}
+
+// Waits until the process has stopped itself with SIGSTOP.
+bool waitUntilStopped(qint64 pid)
+{
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray stat = readBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+        const int close = stat.lastIndexOf(')');
+        if (close > 0 && stat.mid(close + 2, 1) == "T")
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+mode_t permissions(const char *name)
+{
+    struct stat info {};
+    return ::lstat(name, &info) == 0 ? info.st_mode & 07777 : 0;
+}
+#endif
+
+// The standard old table, and the same with Kim's 650 entered.
+const QByteArray OldTable = tenRecords("\"P1\",900");
+QByteArray withKim(QByteArray table = OldTable)
+{
+    return table.insert(table.indexOf("\"P4\""), "\"Kim\",650\r\n");
+}
+
 } // namespace
 
 class HiscoreFileTest : public QObject {
@@ -42,11 +100,21 @@ private Q_SLOTS:
     void typedNamesAreStoredSoTheyReadBack_data();
     void typedNamesAreStoredSoTheyReadBack();
     void randomTablesRoundTrip();
-#ifdef KILL_CHILD
+    void linesUpToTheLimitRead_data();
+    void linesUpToTheLimitRead();
+    void readerStopsEarly_data();
+    void readerStopsEarly();
+#ifdef SAVE_CHILD
     void killedReplacementLeavesOldOrNewTable_data();
     void killedReplacementLeavesOldOrNewTable();
+    void secondCopyWaitsForTheFirst_data();
+    void secondCopyWaitsForTheFirst();
+    void oddFilesNeitherHangNorLeak_data();
+    void oddFilesNeitherHangNorLeak();
+    void newTableKeepsPermissions_data();
+    void newTableKeepsPermissions();
 #else
-    void killedReplacementLeavesOldOrNewTable() { QSKIP("needs POSIX processes and SIGKILL"); }
+    void killedReplacementLeavesOldOrNewTable() { QSKIP("needs POSIX processes and signals"); }
 #endif
 };
 
@@ -164,7 +232,89 @@ void HiscoreFileTest::randomTablesRoundTrip()
     }
 }
 
-#ifdef KILL_CHILD
+void HiscoreFileTest::linesUpToTheLimitRead_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray nine = OldTable.left(OldTable.indexOf("\"P10\""));
+    auto longName = [](std::size_t lineLength) {
+        return "\"" + QByteArray(int(lineLength - 5), 'n') + "\",90";
+    };
+    QTest::newRow("a name of 4000 bytes") << tenRecords(longName(4005)) << QString();
+    QTest::newRow("a line of exactly 4096 bytes") << tenRecords(longName(MaxLineLength)) << QString();
+    QTest::newRow("a line of 4097 bytes") << tenRecords(longName(MaxLineLength + 1))
+                                          << "line 1 is longer than 4096 bytes";
+    QTest::newRow("a tenth line of 4097 bytes") << nine + longName(MaxLineLength + 1) + "\r\n"
+                                                << "line 10 is longer than 4096 bytes";
+    QTest::newRow("a tenth record without its line end") << nine + "\"P10\",0" << QString();
+    QTest::newRow("a tenth record with bare LFs before it")
+        << QByteArray(nine).replace("\r\n", "\n") + "\"P10\",0" << QString();
+    QTest::newRow("a tenth record ending in CR alone") << nine + "\"P10\",0\r" << "line 10: the score";
+    QTest::newRow("a long tenth record without its line end")
+        << nine + longName(MaxLineLength + 1) << "line 10 is longer than 4096 bytes";
+    QTest::newRow("a ninth record without its line end")
+        << OldTable.left(OldTable.indexOf("\"P9\"")) + "\"P9\",100" << "ends in the middle of line 9";
+    QTest::newRow("a megabyte without a line end") << QByteArray(1 << 20, 'x') << "line 1 is longer than 4096 bytes";
+}
+
+// Any name that fits in a line of 4096 bytes reads; a longer line is
+// damage. A tenth record may end with the file (a text editor's save), and
+// the rewrite gives it its line end.
+void HiscoreFileTest::linesUpToTheLimitRead()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    const Parsed parsed = parseTable(file.toStdString());
+    if (!error.isEmpty()) {
+        QVERIFY(!parsed.ok);
+        QVERIFY2(QString::fromStdString(parsed.error).contains(error), parsed.error.c_str());
+        return;
+    }
+    QVERIFY2(parsed.ok, parsed.error.c_str());
+    QCOMPARE(parsed.length, std::size_t(file.size()));
+    QCOMPARE(nameOf(parsed.table[9]), QStringLiteral("P10"));
+    const std::string rewritten = formatRecords({parsed.table.begin(), parsed.table.end()});
+    QCOMPARE(QByteArray::fromStdString(rewritten),
+             QByteArray(file).replace("\r\n", "\n").replace("\n", "\r\n") + (file.endsWith('\n') ? "" : "\r\n"));
+}
+
+void HiscoreFileTest::readerStopsEarly_data()
+{
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("readAtMost");
+
+    QTest::newRow("200 MB without a line end") << QByteArray(1 << 20, 'x') << qint64(200) * 1000 * 1000
+                                               << qint64(ReadLimit);
+    QTest::newRow("ten records, then 50 MB") << OldTable + QByteArray(1 << 20, 'x') << qint64(50) * 1000 * 1000
+                                             << qint64(4096);
+}
+
+// However big the file, a read takes in at most ReadLimit bytes, and stops
+// at the first chunk that holds the tenth line end.
+void HiscoreFileTest::readerStopsEarly()
+{
+    QFETCH(QByteArray, start);
+    QFETCH(qint64, size);
+    QFETCH(qint64, readAtMost);
+    TempWorkDir dir;
+    QVERIFY(dir.entered());
+    QFile file(HighScoreFile);
+    // The rest of the file is a hole, which reads as NUL bytes and takes no disk.
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(start) == start.size() && file.resize(size));
+    file.close();
+    QElapsedTimer clock;
+    clock.start();
+    std::string bytes;
+    QVERIFY(makeSystemFileOps()->readStart(HighScoreFile, bytes));
+    qInfo("read %zu bytes in %lld ms", bytes.size(), clock.elapsed());
+    QVERIFY(qint64(bytes.size()) <= readAtMost);
+    QVERIFY(bytes.size() >= std::min<std::size_t>(ReadLimit, OldTable.size()));
+    QVERIFY(clock.elapsed() < 1000);
+}
+
+#ifdef SAVE_CHILD
 void HiscoreFileTest::killedReplacementLeavesOldOrNewTable_data()
 {
     QTest::addColumn<bool>("staleTemporary");
@@ -174,48 +324,220 @@ void HiscoreFileTest::killedReplacementLeavesOldOrNewTable_data()
 
 // The child enters Kim with 650 and is killed before each of its file
 // operations in turn; after every kill squibbo.hi is the old table or the
-// new one, and the next game replaces it properly.
+// new one, and the next game replaces it properly, lock and all.
 void HiscoreFileTest::killedReplacementLeavesOldOrNewTable()
 {
     QFETCH(bool, staleTemporary);
-    const QByteArray old = tenRecords("\"P1\",900");
-    QByteArray fresh = old;
-    fresh.insert(old.indexOf("\"P4\""), "\"Kim\",650\r\n");
+    const QByteArray fresh = withKim();
     TempWorkDir dir;
     QVERIFY(dir.entered());
 
-    auto run = [](int killAt) {
-        const QByteArray arg = QByteArray::number(killAt);
-        char *argv[] = {const_cast<char *>(KILL_CHILD), const_cast<char *>(arg.constData()), nullptr};
-        pid_t pid = 0;
-        int status = 0;
-        if (posix_spawn(&pid, KILL_CHILD, nullptr, nullptr, argv, environ) != 0 || waitpid(pid, &status, 0) != pid)
-            return -1;
-        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? 1000 : WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    // Every step of a full run: a read, create, eleven writes, sync, close,
-    // rename and the folder sync.
-    const int steps = 17;
-    const int renameStep = 15;
+    // Every step of a full run: the read before the prompt, the lock, the
+    // read under the lock, create, eleven writes, sync, close, rename, the
+    // folder sync and the release of the lock.
+    const int steps = 20;
+    const int renameStep = 17;
     for (int k = 0; k <= steps; ++k) {
-        QVERIFY(writeBytes(HighScoreFile, old));
+        QVERIFY(writeBytes(HighScoreFile, OldTable));
         QFile::remove(TemporaryFile);
         if (staleTemporary)
             QVERIFY(writeBytes(TemporaryFile, "\"stale\",1\r\n\"half"));
-        const int result = run(k);
-        QCOMPARE(result, k < steps ? 1000 : steps);
-        QCOMPARE(readBytes(HighScoreFile), k <= renameStep ? old : fresh);
+        const ChildRun killed = runSaveChild({"--kill-at", QString::number(k)});
+        QCOMPARE(killed.exitCode, k < steps ? 1000 : steps);
+        QCOMPARE(readBytes(HighScoreFile), k <= renameStep ? OldTable : fresh);
 
         // The next game (entering Kim once more when this one was lost).
-        QCOMPARE(run(-1), steps);
+        const ChildRun nextGame = runSaveChild({});
+        QVERIFY2(nextGame.exitCode == steps, nextGame.said.constData());
         QByteArray next = fresh;
         if (k > renameStep) {
-            next.insert(next.indexOf("\"P4\""), "\"Kim\",650\r\n");
+            next = withKim(fresh);
             next.chop(qstrlen("\"P10\",0\r\n"));
         }
         QCOMPARE(readBytes(HighScoreFile), next);
         QVERIFY(!QFile::exists(TemporaryFile));
     }
+}
+
+void HiscoreFileTest::secondCopyWaitsForTheFirst_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("the first copy goes on") << "go on";
+    QTest::newRow("the first copy is killed") << "kill";
+    QTest::newRow("the waiting copy is killed") << "kill waiting";
+}
+
+// One copy is stopped in the middle of its save, lock held and xxx half
+// written. Another copy's save waits for it, then gives up with a clear
+// message and changes nothing, however long the first one stays stopped;
+// killing either copy meanwhile costs nothing either. Once the first copy
+// goes on or is gone, the second saves into the table as it then is.
+void HiscoreFileTest::secondCopyWaitsForTheFirst()
+{
+    QFETCH(QString, then);
+    TempWorkDir dir;
+    QVERIFY(dir.entered());
+    QVERIFY(writeBytes(HighScoreFile, OldTable));
+
+    // Stopped before its second write.
+    QProcess first;
+    first.start(SAVE_CHILD, {"--stop-at", "5"});
+    QVERIFY(first.waitForStarted());
+    QVERIFY(waitUntilStopped(first.processId()));
+    const QByteArray halfWritten = readBytes(TemporaryFile);
+    QVERIFY(halfWritten.startsWith("\"P1\",900\r\n"));
+    QVERIFY(!halfWritten.contains("P2"));
+
+    const QStringList lee = {"--name", "Lee", "--score", "750"};
+    const ChildRun gaveUp = runSaveChild(lee + QStringList{"--patience", "300"});
+    QVERIFY2(gaveUp.exitCode > 100 && gaveUp.ms >= 300 && gaveUp.ms < 5000, gaveUp.said.constData());
+    QVERIFY2(gaveUp.said.contains("another copy of Squibbo has been saving them for more than 300 "
+                                  "milliseconds")
+                 && gaveUp.said.contains("is unchanged"),
+             gaveUp.said.constData());
+    QCOMPARE(readBytes(HighScoreFile), OldTable);
+    QCOMPARE(readBytes(TemporaryFile), halfWritten);
+
+    QByteArray expected = withKim();
+    if (then == "kill waiting") {
+        QProcess waiting;
+        waiting.start(SAVE_CHILD, lee);
+        QVERIFY(waiting.waitForStarted());
+        QThread::msleep(200);
+        waiting.kill();
+        QVERIFY(waiting.waitForFinished());
+        QCOMPARE(readBytes(HighScoreFile), OldTable);
+    }
+    if (then == "kill") {
+        first.kill();
+        expected = OldTable;
+    } else {
+        ::kill(pid_t(first.processId()), SIGCONT);
+    }
+    QVERIFY(first.waitForFinished());
+    if (then != "kill")
+        QCOMPARE(first.exitCode(), 20);
+    QCOMPARE(readBytes(HighScoreFile), expected);
+
+    const ChildRun second = runSaveChild(lee);
+    QVERIFY2(second.exitCode == 20, second.said.constData());
+    expected.insert(expected.indexOf("\"P3\""), "\"Lee\",750\r\n");
+    if (then != "kill")
+        expected.chop(qstrlen("\"P10\",0\r\n"));
+    QCOMPARE(readBytes(HighScoreFile), expected);
+    QVERIFY(!QFile::exists(TemporaryFile));
+}
+
+void HiscoreFileTest::oddFilesNeitherHangNorLeak_data()
+{
+    QTest::addColumn<QString>("odd");
+    QTest::addColumn<QString>("said");
+
+    // An empty `said`: the save goes through.
+    QTest::newRow("xxx a symbolic link to a file elsewhere") << "xxx symlink" << "";
+    QTest::newRow("xxx a dangling symbolic link") << "xxx dangling" << "";
+    QTest::newRow("xxx a hard link to a file elsewhere") << "xxx hard link" << "";
+    QTest::newRow("xxx a FIFO") << "xxx fifo" << "";
+    QTest::newRow("xxx a folder") << "xxx folder" << "xxx failed (File exists). The table in";
+    QTest::newRow("squibbo.hi a FIFO") << "table fifo" << "is not a regular file but a FIFO";
+    QTest::newRow("squibbo.hi a link to /dev/zero") << "table zero" << "is not a regular file but a device";
+    QTest::newRow("squibbo.hi 200 MB without a line end") << "table big" << "line 1 is longer than 4096 bytes";
+    QTest::newRow("squibbo.lock a link to a file elsewhere") << "lock symlink" << "squibbo.lock failed (";
+    QTest::newRow("squibbo.lock a FIFO") << "lock fifo" << "squibbo.lock failed (it is not a regular file)";
+}
+
+// Whatever odd thing stands where the game looks, a save finishes within a
+// few seconds, never writes anything outside the folder, and either puts
+// the new table in place or tells the player and leaves the table alone.
+void HiscoreFileTest::oddFilesNeitherHangNorLeak()
+{
+    QFETCH(QString, odd);
+    QFETCH(QString, said);
+    TempWorkDir dir;
+    QVERIFY(dir.entered());
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString outside = elsewhere.filePath("outside");
+    const QByteArray outsideBytes = "not the game's\n";
+    QVERIFY(writeBytes(outside, outsideBytes));
+    QVERIFY(writeBytes(HighScoreFile, OldTable));
+    const QByteArray out = outside.toLocal8Bit();
+    const QByteArray missing = elsewhere.filePath("missing").toLocal8Bit();
+
+    bool made = true;
+    if (odd == "xxx symlink")
+        made = ::symlink(out, TemporaryFile) == 0;
+    else if (odd == "xxx dangling")
+        made = ::symlink(missing, TemporaryFile) == 0;
+    else if (odd == "xxx hard link")
+        made = ::link(out, TemporaryFile) == 0;
+    else if (odd == "xxx fifo")
+        made = ::mkfifo(TemporaryFile, 0644) == 0;
+    else if (odd == "xxx folder")
+        made = QDir().mkdir(TemporaryFile);
+    else if (odd == "table fifo")
+        made = QFile::remove(HighScoreFile) && ::mkfifo(HighScoreFile, 0644) == 0;
+    else if (odd == "table zero")
+        made = QFile::remove(HighScoreFile) && ::symlink("/dev/zero", HighScoreFile) == 0;
+    else if (odd == "table big")
+        made = writeBytes(HighScoreFile, QByteArray(1 << 20, 'x')) && QFile(HighScoreFile).resize(200'000'000);
+    else if (odd == "lock symlink")
+        made = ::symlink(out, SaveLockFile) == 0;
+    else if (odd == "lock fifo")
+        made = ::mkfifo(SaveLockFile, 0644) == 0;
+    QVERIFY(made);
+    struct stat before {};
+    QVERIFY(::lstat(HighScoreFile, &before) == 0);
+
+    const ChildRun run = runSaveChild({}, 10'000);
+    qInfo("%s: %lld ms", qPrintable(odd), run.ms);
+    QVERIFY2(!run.timedOut, "the save hung");
+    QVERIFY(run.ms < 5000);
+    QCOMPARE(readBytes(outside), outsideBytes);
+    QVERIFY(!QFile::exists(QString::fromLocal8Bit(missing)));
+    if (said.isEmpty()) {
+        QVERIFY2(run.exitCode == 20, run.said.constData());
+        QCOMPARE(readBytes(HighScoreFile), withKim());
+        QVERIFY(!QFileInfo::exists(TemporaryFile) && !QFileInfo(TemporaryFile).isSymLink());
+        return;
+    }
+    QVERIFY2(run.said.contains(said.toUtf8()), run.said.constData());
+    QVERIFY(run.exitCode >= 100);
+    struct stat after {};
+    QVERIFY(::lstat(HighScoreFile, &after) == 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mtime, before.st_mtime);
+    QCOMPARE(after.st_size, before.st_size);
+    if (odd != "xxx folder")
+        QVERIFY(!QFile::exists(TemporaryFile));
+}
+
+void HiscoreFileTest::newTableKeepsPermissions_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("private, 600") << 0600;
+    QTest::newRow("group may read, 640") << 0640;
+    QTest::newRow("everyone may read, 644") << 0644;
+    QTest::newRow("group may write, 664") << 0664;
+    QTest::newRow("read-only, 400") << 0400;
+}
+
+// The new table has the old one's permission bits, whatever the umask;
+// the lock file beside it is never more open than the table.
+void HiscoreFileTest::newTableKeepsPermissions()
+{
+    QFETCH(int, mode);
+    TempWorkDir dir;
+    QVERIFY(dir.entered());
+    QVERIFY(writeBytes(HighScoreFile, OldTable));
+    QVERIFY(::chmod(HighScoreFile, mode_t(mode)) == 0);
+    const mode_t oldMask = ::umask(0);
+    const ChildRun run = runSaveChild({});
+    ::umask(oldMask);
+    QVERIFY2(run.exitCode == 20, run.said.constData());
+    QCOMPARE(readBytes(HighScoreFile), withKim());
+    QCOMPARE(permissions(HighScoreFile), mode_t(mode));
+    QCOMPARE(permissions(SaveLockFile) & ~mode_t(mode), mode_t(0));
 }
 #endif
 

@@ -3,10 +3,12 @@
 // writer always does its own way:
 //
 //   let P be the part of the input that the reader reads (its first ten
-//   lines, line ends included). Then formatRecords(parse(input)) equals P
-//   with every bare LF turned into CR LF and every line that is not UTF-8
-//   re-encoded from Windows-1252 into UTF-8. So an accepted input that is
-//   already UTF-8 with CR LF comes back exactly.
+//   lines, line ends included; the tenth may run to the end of the input
+//   without one). Then formatRecords(parse(input)) equals P with every bare
+//   LF turned into CR LF, a CR LF added after a tenth line that had no line
+//   end, and every line that is not UTF-8 re-encoded from Windows-1252 into
+//   UTF-8. So an accepted input that is already UTF-8 with CR LF comes back
+//   exactly. No accepted line is longer than MaxLineLength.
 //
 // The written bytes must also read back as the same table and be written
 // again unchanged. The expected bytes are worked out here independently of
@@ -86,17 +88,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::string expected;
     const std::string_view read = input.substr(0, parsed.length);
-    for (std::size_t pos = 0; pos < read.size();) {
-        const std::size_t lf = read.find('\n', pos);
-        if (lf == std::string_view::npos)
-            fail("the reader accepted a record without a line end");
-        std::string_view line = read.substr(pos, lf - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    int lines = 0;
+    for (std::size_t pos = 0; pos < read.size(); ++lines) {
+        std::size_t lf = read.find('\n', pos);
+        std::string_view line;
+        if (lf == std::string_view::npos) {
+            if (lines != scores::TableSize - 1 || read.size() != input.size())
+                fail("the reader accepted a record without a line end before the end of the tenth");
+            line = read.substr(pos);
+            lf = read.size();
+        } else {
+            line = read.substr(pos, lf - pos);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+        }
+        if (line.size() > scores::MaxLineLength)
+            fail("the reader accepted a line longer than MaxLineLength");
         expected += utf8(line) ? std::string(line) : fromCp1252(line);
         expected += "\r\n";
         pos = lf + 1;
     }
+    if (lines != scores::TableSize)
+        fail("the reader did not read ten lines");
 
     const std::string written = scores::formatRecords({parsed.table.begin(), parsed.table.end()});
     if (written != expected)
