@@ -9,6 +9,37 @@
 #include <QApplication>
 #include <QIcon>
 
+#ifdef Q_OS_WIN
+#include "gamefolder.h"
+
+#include <QDir>
+
+namespace {
+
+// On Windows the program keeps the player's own folder itself, as the
+// launcher does elsewhere: %APPDATA%\Squibbo, filled from the files
+// delivered beside the program, becomes the working folder. Should that
+// fail, the player is told, and the game plays from its own folder.
+void enterPlayersFolder(rt::Services &services)
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString appData = qEnvironmentVariable("APPDATA");
+    QString problem = QStringLiteral("The folder for your own files (APPDATA) is not known.");
+    if (!appData.isEmpty()) {
+        const QString folder = QDir(appData).filePath(QStringLiteral("Squibbo"));
+        problem = rt::prepareGameFolder(programFolder, folder);
+        if (problem.isEmpty() && QDir::setCurrent(folder))
+            return;
+    }
+    QDir::setCurrent(programFolder);
+    services.messageBox->show(problem
+                              + QStringLiteral("\n\nThe game plays from the folder it is installed in, ")
+                              + QDir::toNativeSeparators(programFolder) + QLatin1Char('.'));
+}
+
+} // namespace
+#endif
+
 Program::Program(rt::Services services, QObject *parent)
     : QObject(parent), m_services(std::move(services))
 {
@@ -63,7 +94,11 @@ int Program::run(int argc, char **argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.squibbo"));
 
-    Program program(rt::Services::platform());
+    rt::Services services = rt::Services::platform();
+#ifdef Q_OS_WIN
+    enterPlayersFolder(services);
+#endif
+    Program program(std::move(services));
     program.form1().Show();
     return QApplication::exec();
 }

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
 #   screenshots  retaking the README's pictures
 #   fresh        the test that plays on a brand-new Debian system
+#   windows      making the Windows edition (with the Qt in ../shared)
 set -euo pipefail
 
 play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
+windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
-            mingw-w64 wine wine64 desktop-file-utils appstream x11-utils)
+            "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
+            x11-utils)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
@@ -23,7 +26,8 @@ case "${1:-play}" in
   check) wanted=("${check_pkgs[@]}") ;;
   screenshots) wanted=("${screenshot_pkgs[@]}") ;;
   fresh) wanted=("${fresh_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh" >&2; exit 2 ;;
+  windows) wanted=("${windows_pkgs[@]}") ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.
