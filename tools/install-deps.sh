@@ -9,10 +9,11 @@
 #   fresh        the test that plays on a brand-new Debian system
 set -euo pipefail
 
-play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-liberation)
+play_pkgs=(cmake ninja-build g++ qt6-base-dev libsdl2-dev fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
-            mingw-w64 wine wine64 desktop-file-utils appstream x11-utils)
+            mingw-w64 wine wine64 desktop-file-utils appstream x11-utils
+            pulseaudio libpulse-dev pkg-config)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
