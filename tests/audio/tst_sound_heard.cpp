@@ -62,7 +62,6 @@ private Q_SLOTS:
         Clock::duration longestCall{};
         const auto called = perform(plays, [&](const QString &name) { sound->play(name); }, &longestCall);
         recorder.stop();
-        sound.reset();
 
         const MonitorRecorder::Result recording = recorder.result(from);
         const std::vector<Heard> heard = analyse(recording, plays, called, m_waves);
@@ -85,6 +84,8 @@ private Q_SLOTS:
         qInfo("placing error %.2f ms (clock drift over the run %.1f ms); longest call %.2f ms",
               recording.noiseMs(), recording.driftMs(),
               std::chrono::duration<double, std::milli>(longestCall).count());
+
+        sound.reset(); // after the figures: a service may hang on its way out
 
         QVERIFY2(recording.noiseMs() < 5, "the recording cannot be placed on the clock closely enough");
         QCOMPARE(s.heard, s.expected);
