@@ -10,12 +10,12 @@
 #   windows      making the Windows edition (with the Qt in ../shared)
 set -euo pipefail
 
-play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-liberation)
+play_pkgs=(cmake ninja-build g++ qt6-base-dev libsdl2-dev fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
-            x11-utils)
+            x11-utils pulseaudio libpulse-dev pkg-config)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)

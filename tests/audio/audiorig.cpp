@@ -1,0 +1,574 @@
+#include "audiorig.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+#include <QtEndian>
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace audiorig {
+
+// ---------------------------------------------------------------- daemon
+
+PrivatePulse::~PrivatePulse()
+{
+    stop();
+}
+
+bool PrivatePulse::start(QString *why)
+{
+    const QString binary = QStringLiteral("pulseaudio");
+    if (QStandardPaths::findExecutable(binary).isEmpty()) {
+        *why = QStringLiteral("pulseaudio is not installed (tools/install-deps.sh check)");
+        return false;
+    }
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/squibbo-pulse-XXXXXX"));
+    if (!m_dir->isValid()) {
+        *why = QStringLiteral("no temporary folder");
+        return false;
+    }
+    const QString root = m_dir->path();
+    for (const char *sub : {"run", "home", "state"}) {
+        QDir(root).mkdir(QLatin1String(sub));
+        QFile::setPermissions(root + QLatin1Char('/') + QLatin1String(sub),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Nothing of the caller's session reaches the daemon: no session bus
+    // (it would announce itself there), no home, no configuration.
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home/.config"));
+    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), root + QStringLiteral("/run/pulse"));
+    env.insert(QStringLiteral("PULSE_STATE_PATH"), root + QStringLiteral("/state"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+    m_daemon.setProcessEnvironment(env);
+    m_daemon.setWorkingDirectory(root);
+    m_daemon.setProcessChannelMode(QProcess::MergedChannels);
+    m_daemon.setStandardOutputFile(root + QStringLiteral("/daemon.log"));
+    // Should this test die, the daemon goes with it.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+
+    const QString socket = root + QStringLiteral("/native");
+    // A desktop-like sink: stereo at 48 kHz, so the 22.05 kHz files are
+    // resampled on the way as they are on a player's machine. The finest
+    // resampler keeps the hiss of the throw: the default one dulls it
+    // enough to blur the comparison with the file.
+    m_daemon.start(binary, {
+        QStringLiteral("-n"),
+        QStringLiteral("--daemonize=no"),
+        QStringLiteral("--system=no"),
+        QStringLiteral("--use-pid-file=no"),
+        QStringLiteral("--exit-idle-time=-1"),
+        QStringLiteral("--realtime=no"),
+        QStringLiteral("--high-priority=no"),
+        QStringLiteral("--log-target=stderr"),
+        QStringLiteral("--log-level=warning"),
+        QStringLiteral("--resample-method=speex-float-10"),
+        QStringLiteral("--load=module-null-sink sink_name=%1 rate=48000 channels=2").arg(sinkName()),
+        QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket),
+    });
+    if (!m_daemon.waitForStarted(10000)) {
+        *why = QStringLiteral("pulseaudio did not start: ") + m_daemon.errorString();
+        return false;
+    }
+    for (int i = 0; i < 200 && !QFileInfo::exists(socket); ++i) {
+        if (m_daemon.state() != QProcess::Running)
+            break;
+        QThread::msleep(50);
+    }
+    if (!QFileInfo::exists(socket)) {
+        *why = QStringLiteral("pulseaudio made no socket. Its log:\n") + log();
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void PrivatePulse::stop()
+{
+    if (m_daemon.state() == QProcess::NotRunning)
+        return;
+    m_daemon.terminate(); // SIGTERM to the daemon's pid
+    if (!m_daemon.waitForFinished(5000)) {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+}
+
+QString PrivatePulse::server() const
+{
+    return QStringLiteral("unix:") + m_dir->path() + QStringLiteral("/native");
+}
+
+QString PrivatePulse::log() const
+{
+    QFile f(m_dir->path() + QStringLiteral("/daemon.log"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+}
+
+// ---------------------------------------------------------------- waves
+
+Wave readWave(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return {};
+    Wave wave;
+    bool pcm16mono = false;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const QByteArray id = bytes.mid(at, 4);
+        const qsizetype size = u32(at + 4);
+        const qsizetype body = at + 8;
+        if (body + size > bytes.size())
+            return {};
+        if (id == "fmt " && size >= 16) {
+            pcm16mono = u16(body) == 1 && u16(body + 2) == 1 && u16(body + 14) == 16;
+            wave.rate = static_cast<int>(u32(body + 4));
+        } else if (id == "data" && pcm16mono) {
+            for (qsizetype i = 0; i + 1 < size; i += 2)
+                wave.samples.push_back(qFromLittleEndian<qint16>(bytes.constData() + body + i) / 32768.0f);
+            return wave;
+        }
+        at = body + size + (size & 1);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------- recorder
+
+namespace {
+double toNs(Clock::time_point t)
+{
+    return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
+}
+} // namespace
+
+struct MonitorRecorder::Impl {
+    pa_threaded_mainloop *loop = nullptr;
+    pa_context *context = nullptr;
+    pa_stream *stream = nullptr;
+    int rate = 0;
+    std::vector<float> samples;
+    std::vector<Result::Anchor> anchors;
+
+    static void contextState(pa_context *, void *self)
+    {
+        pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0);
+    }
+    static void streamState(pa_stream *, void *self)
+    {
+        pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0);
+    }
+    static void readable(pa_stream *s, size_t, void *p)
+    {
+        auto *self = static_cast<Impl *>(p);
+        const void *data = nullptr;
+        size_t bytes = 0;
+        while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) {
+            const auto *pcm = static_cast<const int16_t *>(data);
+            for (size_t i = 0; i < bytes / 2; ++i)
+                self->samples.push_back(pcm ? pcm[i] / 32768.0f : 0.0f); // a hole is silence
+            pa_stream_drop(s);
+        }
+        // The next sample to read was at the sink's output `latency` ago.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        const auto now = Clock::now();
+        if (pa_stream_get_latency(s, &latency, &negative) != 0)
+            return;
+        const double signedLatencyNs = (negative ? -1.0 : 1.0) * static_cast<double>(latency) * 1000.0;
+        const double nowNs = static_cast<double>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count());
+        self->anchors.push_back({nowNs, nowNs - signedLatencyNs
+                                            - static_cast<double>(self->samples.size()) * 1e9 / self->rate});
+    }
+};
+
+MonitorRecorder::MonitorRecorder() : d(std::make_unique<Impl>()) {}
+
+MonitorRecorder::~MonitorRecorder()
+{
+    stop();
+}
+
+bool MonitorRecorder::start(const QString &server, const QString &source, int rate, QString *why)
+{
+    d->rate = rate;
+    d->loop = pa_threaded_mainloop_new();
+    d->context = pa_context_new(pa_threaded_mainloop_get_api(d->loop), "squibbo sound test recorder");
+    pa_context_set_state_callback(d->context, &Impl::contextState, d.get());
+    const QByteArray serverName = server.toLocal8Bit();
+    if (pa_context_connect(d->context, serverName.constData(), PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        *why = QStringLiteral("cannot reach %1").arg(server);
+        return false;
+    }
+    pa_threaded_mainloop_lock(d->loop);
+    pa_threaded_mainloop_start(d->loop);
+    pa_context_state_t cs;
+    while ((cs = pa_context_get_state(d->context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(cs))
+        pa_threaded_mainloop_wait(d->loop);
+    if (cs != PA_CONTEXT_READY) {
+        pa_threaded_mainloop_unlock(d->loop);
+        *why = QStringLiteral("recorder cannot connect: %1")
+                   .arg(QString::fromLocal8Bit(pa_strerror(pa_context_errno(d->context))));
+        return false;
+    }
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), 1};
+    d->stream = pa_stream_new(d->context, "monitor", &spec, nullptr);
+    pa_stream_set_state_callback(d->stream, &Impl::streamState, d.get());
+    pa_stream_set_read_callback(d->stream, &Impl::readable, d.get());
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &spec)); // 10 ms blocks
+    const QByteArray sourceName = source.toLocal8Bit();
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    pa_stream_connect_record(d->stream, sourceName.constData(), &attr, flags);
+    pa_stream_state_t ss;
+    while ((ss = pa_stream_get_state(d->stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(ss))
+        pa_threaded_mainloop_wait(d->loop);
+    pa_threaded_mainloop_unlock(d->loop);
+    if (ss != PA_STREAM_READY) {
+        *why = QStringLiteral("cannot record %1").arg(source);
+        return false;
+    }
+    return true;
+}
+
+void MonitorRecorder::stop()
+{
+    if (!d->loop)
+        return;
+    pa_threaded_mainloop_lock(d->loop);
+    if (d->stream) {
+        pa_stream_disconnect(d->stream);
+        pa_stream_unref(d->stream);
+        d->stream = nullptr;
+    }
+    pa_context_disconnect(d->context);
+    pa_context_unref(d->context);
+    d->context = nullptr;
+    pa_threaded_mainloop_unlock(d->loop);
+    pa_threaded_mainloop_stop(d->loop);
+    pa_threaded_mainloop_free(d->loop);
+    d->loop = nullptr;
+}
+
+bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
+{
+    const auto end = Clock::now() + timeout;
+    while (Clock::now() < end) {
+        QThread::msleep(100);
+        const double nowNs = static_cast<double>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
+        double low = 1e300, high = -1e300;
+        int count = 0;
+        pa_threaded_mainloop_lock(d->loop);
+        for (auto a = d->anchors.rbegin(); a != d->anchors.rend() && a->now > nowNs - 1e9; ++a) {
+            low = std::min(low, a->origin);
+            high = std::max(high, a->origin);
+            ++count;
+        }
+        const bool longEnough = !d->anchors.empty() && d->anchors.front().now < nowNs - 1e9;
+        pa_threaded_mainloop_unlock(d->loop);
+        if (longEnough && count >= 10 && high - low < 1e6)
+            return true;
+    }
+    return false;
+}
+
+MonitorRecorder::Result MonitorRecorder::result(Clock::time_point from) const
+{
+    Result r;
+    r.wave.rate = d->rate;
+    r.wave.samples = d->samples;
+    const double fromNs = toNs(from);
+    for (const Result::Anchor &a : d->anchors) {
+        if (a.now >= fromNs)
+            r.anchors.push_back(a);
+    }
+    return r;
+}
+
+double MonitorRecorder::Result::originAround(double aroundNs) const
+{
+    if (anchors.empty())
+        return 0;
+    const auto byTime = [](const Anchor &a, double t) { return a.now < t; };
+    auto first = std::lower_bound(anchors.begin(), anchors.end(), aroundNs - 0.5e9, byTime);
+    auto last = std::lower_bound(anchors.begin(), anchors.end(), aroundNs + 0.5e9, byTime);
+    if (first == last) // outside the recording: the nearest block
+        return (first == anchors.end() ? anchors.back() : *first).origin;
+    std::vector<double> origins;
+    for (auto a = first; a != last; ++a)
+        origins.push_back(a->origin);
+    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
+    return origins[origins.size() / 2];
+}
+
+qsizetype MonitorRecorder::Result::indexAt(Clock::time_point t) const
+{
+    const double ns = toNs(t);
+    return static_cast<qsizetype>(std::floor((ns - originAround(ns)) * wave.rate / 1e9));
+}
+
+double MonitorRecorder::Result::msFrom(Clock::time_point t, qsizetype index) const
+{
+    const double ns = toNs(t);
+    return (originAround(ns) + static_cast<double>(index) * 1e9 / wave.rate - ns) / 1e6;
+}
+
+double MonitorRecorder::Result::noiseMs() const
+{
+    double worst = 0;
+    const size_t step = std::max<size_t>(1, anchors.size() / 2000);
+    for (size_t i = 0; i < anchors.size(); i += step)
+        worst = std::max(worst, std::abs(anchors[i].origin - originAround(anchors[i].now)) / 1e6);
+    return worst;
+}
+
+double MonitorRecorder::Result::driftMs() const
+{
+    if (anchors.empty())
+        return 0;
+    return (originAround(anchors.back().now - 0.5e9) - originAround(anchors.front().now + 0.5e9)) / 1e6;
+}
+
+// ---------------------------------------------------------------- search
+
+Match fitAt(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype at,
+            qsizetype waveFrom, qsizetype length)
+{
+    length = std::min<qsizetype>(length, static_cast<qsizetype>(wave.size()) - waveFrom);
+    if (at < 0 || waveFrom < 0 || length <= 0 || at + length > static_cast<qsizetype>(recording.size()))
+        return {};
+    double dot = 0, heard = 0, sent = 0;
+    for (qsizetype k = 0; k < length; ++k) {
+        dot += double(recording[at + k]) * wave[waveFrom + k];
+        heard += double(recording[at + k]) * recording[at + k];
+        sent += double(wave[waveFrom + k]) * wave[waveFrom + k];
+    }
+    if (heard < 1e-12 || sent < 1e-12)
+        return {at, 0, 0};
+    return {at, dot / std::sqrt(heard * sent), dot / sent};
+}
+
+Match findWave(const std::vector<float> &recording, const std::vector<float> &wave,
+               qsizetype from, qsizetype to, qsizetype length)
+{
+    length = std::min<qsizetype>(length, static_cast<qsizetype>(wave.size()));
+    from = std::max<qsizetype>(from, 0);
+    to = std::min<qsizetype>(to, static_cast<qsizetype>(recording.size()) - length);
+    if (length <= 0 || from > to)
+        return {};
+    double sent = 0;
+    for (qsizetype k = 0; k < length; ++k)
+        sent += double(wave[k]) * wave[k];
+    // Energy of the recording's window, slid along by one sample at a time.
+    double heard = 0;
+    for (qsizetype k = 0; k < length; ++k)
+        heard += double(recording[from + k]) * recording[from + k];
+    Match best;
+    for (qsizetype at = from; at <= to; ++at) {
+        if (at > from) {
+            const double out = recording[at - 1], in = recording[at + length - 1];
+            heard = std::max(0.0, heard - out * out + in * in);
+        }
+        if (heard < 1e-12)
+            continue;
+        float dot = 0; // float keeps the inner loop quick; the score needs no more
+        const float *r = recording.data() + at;
+        for (qsizetype k = 0; k < length; ++k)
+            dot += r[k] * wave[k];
+        const double score = dot / std::sqrt(heard * sent);
+        if (score > best.score)
+            best = {at, score, dot / sent};
+    }
+    return best;
+}
+
+float peak(const std::vector<float> &recording, qsizetype from, qsizetype to)
+{
+    float p = 0;
+    from = std::max<qsizetype>(from, 0);
+    to = std::min<qsizetype>(to, static_cast<qsizetype>(recording.size()));
+    for (qsizetype i = from; i < to; ++i)
+        p = std::max(p, std::abs(recording[i]));
+    return p;
+}
+
+} // namespace audiorig
+
+// ---------------------------------------------------------------- a session
+
+namespace audiorig {
+
+std::vector<Play> gamePattern(int throws, unsigned seed)
+{
+    using std::chrono::milliseconds;
+    std::vector<Play> plays;
+    uint32_t state = seed ? seed : 1;
+    const auto next = [&state](int below) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return static_cast<int>(state % static_cast<uint32_t>(below));
+    };
+    Clock::duration t = milliseconds(500);
+    for (int i = 0; i < throws; ++i) {
+        if (i > 0 && i % 14 == 0) {
+            t += milliseconds(2500); // the player looks away
+            if (i == 14) {
+                plays.push_back({missingFile(), t});
+                plays.push_back({brokenFile(), t + milliseconds(600)});
+                t += milliseconds(1200);
+            }
+        }
+        plays.push_back({QStringLiteral("fling2.wav"), t});
+        if (next(2) == 0) {
+            plays.push_back({QStringLiteral("splat.wav"), t + milliseconds(120)});
+            t += milliseconds(120 + 500 + next(200)); // the splat plays whole
+        } else {
+            t += milliseconds(300 + next(400)); // the next throw may cut this one
+        }
+    }
+    return plays;
+}
+
+std::vector<Clock::time_point> perform(const std::vector<Play> &plays,
+                                       const std::function<void(const QString &)> &play,
+                                       Clock::duration *longestCall)
+{
+    std::vector<Clock::time_point> called;
+    called.reserve(plays.size());
+    *longestCall = {};
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    const auto start = Clock::now();
+    size_t i = 0;
+    const auto arm = [&] {
+        const auto target = i < plays.size() ? start + plays[i].at : Clock::now() + std::chrono::seconds(1);
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
+        timer.start(static_cast<int>(std::max<int64_t>(0, wait.count())));
+    };
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (i == plays.size()) {
+            loop.quit();
+            return;
+        }
+        called.push_back(Clock::now());
+        play(plays[i].name);
+        *longestCall = std::max(*longestCall, Clock::now() - called.back());
+        ++i;
+        arm();
+    });
+    arm();
+    loop.exec();
+    return called;
+}
+
+std::vector<Heard> analyse(const MonitorRecorder::Result &recording, const std::vector<Play> &plays,
+                           const std::vector<Clock::time_point> &called,
+                           const std::map<QString, Wave> &waves)
+{
+    const auto &rec = recording.wave.samples;
+    const double rate = recording.wave.rate;
+    const auto indexOf = [&](Clock::time_point t) { return recording.indexAt(t); };
+    const auto ms = [&](qsizetype n) { return static_cast<qsizetype>(n * rate / 1000); };
+    const qsizetype head = ms(60); // the throw is cut 120 ms in; its first 60 ms always sound
+    constexpr double kHeard = 0.8;
+
+    std::vector<Heard> out(plays.size());
+    std::vector<qsizetype> onset(plays.size(), -1);
+    for (size_t i = 0; i < plays.size(); ++i) {
+        out[i].name = plays[i].name;
+        const qsizetype due = indexOf(called[i]);
+        const auto wave = waves.find(plays[i].name);
+        if (wave == waves.end()) {
+            // Nothing may sound until the next call (the one before has ended).
+            out[i].expected = false;
+            const qsizetype end = i + 1 < plays.size() ? indexOf(called[i + 1]) : due + ms(500);
+            out[i].heard = peak(rec, due, end) > 1e-3f;
+            continue;
+        }
+        // A sound still ringing under this one lowers the fit of its
+        // beginning; whether it stopped in time is judged below.
+        Match m = findWave(rec, wave->second.samples, due - ms(20), due + ms(200), head);
+        if (m.score < kHeard)
+            m = findWave(rec, wave->second.samples, due + ms(200), due + ms(2000), head);
+        out[i].score = m.score;
+        out[i].heard = m.score >= kHeard && m.gain > 0.5 && m.gain < 2;
+        if (out[i].heard) {
+            onset[i] = m.at;
+            out[i].delayMs = recording.msFrom(called[i], m.at);
+        }
+    }
+    // The whole sound, from 20 ms in (by then the sound it cut must be
+    // silent) up to the next call, which may stop it at once.
+    for (size_t i = 0; i < plays.size(); ++i) {
+        if (onset[i] < 0)
+            continue;
+        const auto &wave = waves.at(plays[i].name).samples;
+        qsizetype span = static_cast<qsizetype>(wave.size());
+        // The next call may stop it at once, a little before the next
+        // sound is heard.
+        for (size_t j = i + 1; j < plays.size(); ++j) {
+            if (!waves.count(plays[j].name))
+                continue;
+            const qsizetype nextCall = indexOf(called[j]) - ms(10); // less the clock's error
+            span = std::min(span, (onset[j] >= 0 ? std::min(onset[j], nextCall) : nextCall) - onset[i]);
+            break;
+        }
+        out[i].wholeScore = fitAt(rec, wave, onset[i] + ms(20), ms(20), span - ms(20)).score;
+    }
+    return out;
+}
+
+Summary summarise(const std::vector<Heard> &heard, double limitMs, double wholeLimit)
+{
+    Summary s;
+    std::vector<double> delays;
+    for (const Heard &h : heard) {
+        if (!h.expected) {
+            ++s.silentCalls;
+            s.silentAsAsked += h.heard ? 0 : 1;
+            continue;
+        }
+        ++s.expected;
+        if (!h.heard)
+            continue;
+        ++s.heard;
+        delays.push_back(h.delayMs);
+        s.onTime += h.delayMs >= -2 && h.delayMs <= limitMs ? 1 : 0;
+        s.whole += h.wholeScore >= wholeLimit ? 1 : 0;
+    }
+    if (!delays.empty()) {
+        std::sort(delays.begin(), delays.end());
+        s.medianMs = delays[delays.size() / 2];
+        s.worstMs = delays.back();
+    }
+    return s;
+}
+
+} // namespace audiorig

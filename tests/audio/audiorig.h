@@ -1,0 +1,183 @@
+#pragma once
+// A private sound server for tests that listen to what the game plays: a
+// PulseAudio daemon of our own with a null sink, a recorder of that sink's
+// monitor whose samples are placed on the steady clock, and a search for a
+// known wave in the recording.
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace audiorig {
+
+using Clock = std::chrono::steady_clock;
+
+// A PulseAudio daemon in its own temporary folder: its own socket, only the
+// modules a test needs, a null sink as the default sink, anonymous access.
+// Ended by its pid; the folder goes with this object.
+class PrivatePulse {
+public:
+    PrivatePulse() = default;
+    PrivatePulse(const PrivatePulse &) = delete;
+    PrivatePulse &operator=(const PrivatePulse &) = delete;
+    ~PrivatePulse();
+
+    // Starts the daemon and waits for its socket. On failure says why.
+    bool start(QString *why);
+    void stop();
+
+    // What PULSE_SERVER must hold for a client to reach this daemon.
+    QString server() const;
+    QString monitorSource() const { return sinkName() + QStringLiteral(".monitor"); }
+    static QString sinkName() { return QStringLiteral("squibbo_test"); }
+    // The daemon's own log, for a failure message.
+    QString log() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcess m_daemon;
+};
+
+// 16-bit mono samples as floats in [-1, 1), with their rate.
+struct Wave {
+    int rate = 0;
+    std::vector<float> samples;
+};
+
+// Reads a 16-bit mono PCM wave file. Empty on anything else.
+Wave readWave(const QString &path);
+
+// Records a source (a monitor) as 16-bit mono at `rate` in a thread of its
+// own and keeps, for every block that arrives, where the next sample stands
+// on the steady clock: the time of reading minus the stream's latency,
+// which is negative for a monitor (the sink renders ahead of its clock).
+class MonitorRecorder {
+public:
+    MonitorRecorder();
+    MonitorRecorder(const MonitorRecorder &) = delete;
+    MonitorRecorder &operator=(const MonitorRecorder &) = delete;
+    ~MonitorRecorder();
+
+    bool start(const QString &server, const QString &source, int rate, QString *why);
+    // The stream's timing settles some seconds after the start (the sink
+    // renders ahead in large blocks until the latencies are agreed). Waits
+    // until the estimates of the last second agree within 1 ms.
+    bool waitUntilSettled(Clock::duration timeout);
+    void stop();
+
+    // The recording and the steady-clock time of its samples. The sink's
+    // clock may run a little apart from the steady clock (the null sink
+    // rounds each block's duration down to a microsecond, some hundred ppm
+    // with small blocks), so the blocks read within half a second of a
+    // moment place the samples of that moment.
+    struct Result {
+        Wave wave;
+        struct Anchor {
+            double now;    // steady-clock ns of the reading
+            double origin; // steady-clock ns of sample 0 as seen then
+        };
+        std::vector<Anchor> anchors; // in the order read
+
+        // The steady-clock ns of sample 0 as seen around `aroundNs`.
+        double originAround(double aroundNs) const;
+        // The index of the sample at the sink's output at `t`.
+        qsizetype indexAt(Clock::time_point t) const;
+        // Milliseconds from `t` to the sample `index`, placed around `t`.
+        double msFrom(Clock::time_point t, qsizetype index) const;
+        // The largest difference of one block's estimate from those of its
+        // second: the error of placing a sample. And how far the estimates
+        // moved from the first second to the last.
+        double noiseMs() const;
+        double driftMs() const;
+    };
+    // The recording so far; call after stop(). Only the estimates of the
+    // blocks read from `from` on are kept: pass a time after it settled.
+    Result result(Clock::time_point from) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Where a wave was found in a recording.
+struct Match {
+    qsizetype at = -1;  // sample index of the wave's first sample
+    double score = 0;   // normalised correlation, 1 for an exact copy
+    double gain = 0;    // the level it was found at, 1 for the level of the file
+};
+
+// Searches `recording` for the first `length` samples of `wave` starting at
+// each index in [from, to] and returns the best fit.
+Match findWave(const std::vector<float> &recording, const std::vector<float> &wave,
+               qsizetype from, qsizetype to, qsizetype length);
+
+// How well `length` samples of `wave` from `waveFrom` on fit the recording
+// at `at`.
+Match fitAt(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype at,
+            qsizetype waveFrom, qsizetype length);
+
+// The largest absolute sample in [from, to).
+float peak(const std::vector<float> &recording, qsizetype from, qsizetype to);
+
+// ---------------------------------------------------------------- a session
+
+// One call of the sound service, planned at `at` after the start.
+struct Play {
+    QString name;
+    Clock::duration at;
+};
+
+// The game's pattern: `throws` throws some hundreds of ms apart, about half
+// of them hits whose splat comes 120 ms after the throw (cutting the throw
+// sound short), a few idle spells of 2.5 s, and, after an idle spell, a
+// call for a missing file and one for a file that is no wave. The same
+// pattern for the same seed.
+std::vector<Play> gamePattern(int throws, unsigned seed);
+inline const QString &missingFile()
+{
+    static const QString name = QStringLiteral("missing.wav");
+    return name;
+}
+inline const QString &brokenFile()
+{
+    static const QString name = QStringLiteral("broken.wav");
+    return name;
+}
+
+// Calls `play` for each planned play at its time, on the running thread's
+// event loop, then lets the last sound end. Returns the steady-clock time
+// taken just before each call, and in `longestCall` the longest a call took.
+std::vector<Clock::time_point> perform(const std::vector<Play> &plays,
+                                       const std::function<void(const QString &)> &play,
+                                       Clock::duration *longestCall);
+
+// What the recording shows of one play.
+struct Heard {
+    QString name;
+    bool expected = true;    // false for a file that must play nothing
+    bool heard = false;      // for a silent one: true when something was heard
+    double delayMs = 0;      // from the call to the first sample at the sink
+    double score = 0;        // fit of the beginning
+    double wholeScore = 0;   // fit from 20 ms in until it ends or the next one starts
+};
+
+// Finds every play in the recording. `waves` holds the files by name.
+std::vector<Heard> analyse(const MonitorRecorder::Result &recording, const std::vector<Play> &plays,
+                           const std::vector<Clock::time_point> &called,
+                           const std::map<QString, Wave> &waves);
+
+struct Summary {
+    int expected = 0, heard = 0, onTime = 0, whole = 0, silentAsAsked = 0, silentCalls = 0;
+    double medianMs = 0, worstMs = 0;
+};
+// Counts with a delay limit of `limitMs` and a whole-fit limit of `wholeLimit`.
+Summary summarise(const std::vector<Heard> &heard, double limitMs, double wholeLimit);
+
+} // namespace audiorig
