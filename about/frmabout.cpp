@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "numbers.h"
+#include "release.h"
 #include "services.h"
 
 #include <QByteArray>
@@ -9,6 +10,8 @@
 #include <QPushButton>
 
 #include <exception>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -53,43 +56,53 @@ void frmAbout::build(rt::FormWindow *window)
     window->setWindowTitle(QStringLiteral("About Squibbo"));
     window->setClientSize(5715, 3150);
 
-    picIcon = new rt::PictureBox(window, QStringLiteral("picIcon"),
-                                 QPixmap(QStringLiteral(":/design/picture2.bmp")), 120, 240,
-                                 1320, 615, 1);
+    picIcon = new rt::PictureBox(window, u"picIcon"_s, QPixmap(u":/design/picture2.bmp"_s),
+                                 {.left = 120, .top = 240, .width = 1320, .height = 615}, 1);
     // It takes the focus on its turn in the tab order, as a picture box does.
     picIcon->setFocusPolicy(Qt::TabFocus);
 
-    cmdOK = rt::makeButton(window, QStringLiteral("cmdOK"), QStringLiteral("OK"), 4245, 2265,
-                           1260, 345, 8.25, 0);
-    cmdSysInfo = rt::makeButton(window, QStringLiteral("cmdSysInfo"),
-                                QStringLiteral("&System Info..."), 4260, 2715, 1245, 345, 8.25,
-                                2);
+    cmdOK = rt::makeButton(window, {.name = u"cmdOK"_s, .caption = u"OK"_s,
+                                    .at = {.left = 4245, .top = 2265, .width = 1260, .height = 345},
+                                    .tabIndex = 0});
+    cmdSysInfo = rt::makeButton(
+        window, {.name = u"cmdSysInfo"_s, .caption = u"&System Info..."_s,
+                 .at = {.left = 4260, .top = 2715, .width = 1245, .height = 345}, .tabIndex = 2});
 
-    Label2 = rt::makeLabel(window, QStringLiteral("Label2"),
-                           QStringLiteral("This game is Freeware!  Like it?  Pass it on to a friend."),
-                           1020, 1515, 4215, 255, 8.25, 8, true);
-    Label1 = rt::makeLabel(window, QStringLiteral("Label1"),
-                           QStringLiteral("Web page: http://squibbo.example.org/"), 1020, 1275,
-                           3975, 255, 8.25, 7, true);
-    lblDescription = rt::makeLabel(window, QStringLiteral("lblDescription"),
-                                   QStringLiteral("A pie-throwing game by the Squibbo crew."),
-                                   1035, 1080, 3885, 195, 8.25, 3, true);
+    Label2 = rt::makeLabel(
+        window, {.name = u"Label2"_s,
+                 .caption = u"This game is Freeware!  Like it?  Pass it on to a friend."_s,
+                 .at = {.left = 1020, .top = 1515, .width = 4215, .height = 255},
+                 .tabIndex = 8, .opaque = true});
+    Label1 = rt::makeLabel(
+        window, {.name = u"Label1"_s, .caption = u"Web page: http://squibbo.example.org/"_s,
+                 .at = {.left = 1020, .top = 1275, .width = 3975, .height = 255},
+                 .tabIndex = 7, .opaque = true});
+    lblDescription = rt::makeLabel(
+        window, {.name = u"lblDescription"_s, .caption = u"A pie-throwing game by the Squibbo crew."_s,
+                 .at = {.left = 1035, .top = 1080, .width = 3885, .height = 195},
+                 .tabIndex = 3, .opaque = true});
     rt::setForeColor(lblDescription, Black);
-    lblTitle = rt::makeLabel(window, QStringLiteral("lblTitle"), QStringLiteral(" Squibbo!"),
-                             1770, 165, 2355, 360, 12, 5, true);
+    lblTitle = rt::makeLabel(
+        window, {.name = u"lblTitle"_s, .caption = u" Squibbo!"_s,
+                 .at = {.left = 1770, .top = 165, .width = 2355, .height = 360},
+                 .pointSize = 12, .tabIndex = 5, .opaque = true});
     rt::setForeColor(lblTitle, Black);
-    lblVersion = rt::makeLabel(window, QStringLiteral("lblVersion"), QStringLiteral("Version 1.0"),
-                               1800, 600, 3885, 225, 8.25, 6, true);
-    lblDisclaimer = rt::makeLabel(window, QStringLiteral("lblDisclaimer"), QString(), 240, 2265,
-                                  3870, 825, 8.25, 4, true);
+    lblVersion = rt::makeLabel(
+        window, {.name = u"lblVersion"_s, .caption = u"Version 1.0"_s,
+                 .at = {.left = 1800, .top = 600, .width = 3885, .height = 225},
+                 .tabIndex = 6, .opaque = true});
+    lblDisclaimer = rt::makeLabel(
+        window, {.name = u"lblDisclaimer"_s,
+                 .at = {.left = 240, .top = 2265, .width = 3870, .height = 825},
+                 .tabIndex = 4, .opaque = true});
     rt::setForeColor(lblDisclaimer, Black);
 
     // The grey line lies one pixel above the white one: together they look
     // cut into the window.
-    Line1[1] = new rt::LineControl(window, QStringLiteral("Line1"), 90, 2085, 5654, 2085,
+    Line1[1] = new rt::LineControl(window, u"Line1"_s, {90, 2085}, {5654, 2085},
                                    QColor(128, 128, 128), 1);
     Line1[1]->setProperty("Index", 1);
-    Line1[0] = new rt::LineControl(window, QStringLiteral("Line1"), 105, 2100, 5654, 2100,
+    Line1[0] = new rt::LineControl(window, u"Line1"_s, {105, 2100}, {5654, 2100},
                                    QColor(255, 255, 255), 2);
     Line1[0]->setProperty("Index", 0);
 
@@ -108,9 +121,9 @@ void frmAbout::build(rt::FormWindow *window)
 void frmAbout::Form_Load()
 {
     window()->setWindowTitle(QStringLiteral("About ") + rt::appTitle());
-    lblVersion->setText(QStringLiteral("Version ") + rt::PlainForm(AppMajor) + QLatin1Char('.')
-                        + rt::PlainForm(AppMinor) + QLatin1Char('.')
-                        + rt::PlainForm(AppRevision));
+    lblVersion->setText(u"Version "_s + rt::PlainForm(rt::AppMajor) + QLatin1Char('.')
+                        + rt::PlainForm(rt::AppMinor) + QLatin1Char('.')
+                        + rt::PlainForm(rt::AppRevision));
     lblTitle->setText(rt::appTitle());
 }
 

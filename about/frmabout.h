@@ -17,12 +17,6 @@ namespace rt {
 struct Services;
 } // namespace rt
 
-// The application's version, as the program file's version record gives it
-// (about/win/squibbo.rc holds the same numbers).
-inline constexpr std::int16_t AppMajor = 1;
-inline constexpr std::int16_t AppMinor = 0;
-inline constexpr std::int16_t AppRevision = 0;
-
 class frmAbout : public rt::Form {
     Q_OBJECT
 public:

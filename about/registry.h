@@ -27,12 +27,10 @@ inline constexpr std::uint32_t HkeyLocalMachine = 0x80000002u;
 
 // Value types.
 inline constexpr std::uint32_t RegSz = 1;        // text
-inline constexpr std::uint32_t RegExpandSz = 2;  // text with %VARIABLES%
 inline constexpr std::uint32_t RegDword = 4;     // 32-bit number, low byte first
 
 // Access rights. KeyRead is all the lookup asks for, so that a user who may
 // not change the key can still read it.
-inline constexpr std::uint32_t KeyQueryValue = 0x0001;
 inline constexpr std::uint32_t KeySetValue = 0x0002;
 inline constexpr std::uint32_t KeyRead = 0x20019;
 

@@ -8,13 +8,13 @@
 
 #include "registry.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace sysinfo {
 namespace {
@@ -43,35 +43,25 @@ bool sameName(std::string_view a, std::string_view b)
     });
 }
 
-bool isProgram(const std::string &path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)
-        && ::access(path.c_str(), X_OK) == 0;
-}
-
 // Looks along PATH at every click, so a tool installed meanwhile is found.
 // Only absolute folders count: an empty or relative entry would mean the
 // game's working folder, and a program lying there is not the host's tool.
 std::string findTool()
 {
-    const char *env = std::getenv("PATH");
-    const std::string_view path = env ? env : "";
+    QStringList folders;
+    const QStringList path = qEnvironmentVariable("PATH").split(QLatin1Char(':'));
+    for (const QString &folder : path) {
+        if (QDir::isAbsolutePath(folder))
+            folders.append(folder);
+    }
+    // With no folders at all, Qt would search the whole PATH after all.
+    if (folders.isEmpty())
+        return {};
     for (const std::string_view tool : Tools) {
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            const std::size_t end = std::min(path.find(':', start), path.size());
-            const std::string_view folder = path.substr(start, end - start);
-            if (!folder.empty() && folder.front() == '/') {
-                std::string candidate(folder);
-                if (candidate.back() != '/')
-                    candidate += '/';
-                candidate += tool;
-                if (isProgram(candidate))
-                    return candidate;
-            }
-            start = end + 1;
-        }
+        const QString found = QStandardPaths::findExecutable(
+            QString::fromLatin1(tool.data(), static_cast<qsizetype>(tool.size())), folders);
+        if (!found.isEmpty())
+            return QFile::encodeName(found).toStdString();
     }
     return {};
 }

@@ -1,6 +1,7 @@
 // How much one game tick costs, and how evenly the real 7 ms timer ticks.
 // Runs on Qt's offscreen platform with the real widgets.
 
+#include "fonts.h"
 #include "form1.h"
 #include "testdoubles.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 struct ShownGame {
     rt::testing::Doubles doubles;
-    rt::Services services = doubles.services();
+    rt::Services services = doubles.services(QString());
     Form1 form{services, nullptr};
 
     ShownGame()
@@ -110,6 +111,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // As the program does at its start.
+    rt::registerFontSubstitutes();
+    rt::tightenTimerSlack();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

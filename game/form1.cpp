@@ -9,9 +9,11 @@
 #include <QTime>
 
 #include <cmath>
+#include <utility>
 
 using rt::PlainForm;
 using rt::SignedForm;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -50,22 +52,25 @@ int pointsFor(float left)
 
 struct Instruction {
     const char *name;
-    int left, top, width, height, tab;
+    rt::Placement at;
+    int tabIndex;
     const char *caption;
 };
 
 // The nine lines of instructions, one label each, leading blanks and all.
+// clang-format off
 constexpr Instruction Instructions[] = {
-    {"Label5", 4410, 3240, 1935, 225, 7, "-  Click \"Throw it\" to throw"},
-    {"Label6", 4440, 3420, 1935, 315, 8, "  a pie.  Aim towards Wendo's"},
-    {"Label7", 4320, 3600, 2055, 375, 9, "     chin for maximum impact"},
-    {"Label8", 4320, 3765, 2055, 450, 10, "     and points."},
-    {"Label9", 4320, 4080, 2175, 255, 11, "  -  When you miss 10 times,"},
-    {"Label10", 4320, 4260, 2175, 315, 12, "     your game is over."},
-    {"Label11", 4320, 4560, 2175, 255, 13, "  -  Watch out when you get to"},
-    {"Label12", 4320, 4770, 2175, 285, 14, "     20 hits -- Wendo will begin to"},
-    {"Label13", 4320, 4950, 2175, 465, 15, "     move like a crazy monkey."},
+    {.name = "Label5", .at = {.left = 4410, .top = 3240, .width = 1935, .height = 225}, .tabIndex = 7, .caption = "-  Click \"Throw it\" to throw"},
+    {.name = "Label6", .at = {.left = 4440, .top = 3420, .width = 1935, .height = 315}, .tabIndex = 8, .caption = "  a pie.  Aim towards Wendo's"},
+    {.name = "Label7", .at = {.left = 4320, .top = 3600, .width = 2055, .height = 375}, .tabIndex = 9, .caption = "     chin for maximum impact"},
+    {.name = "Label8", .at = {.left = 4320, .top = 3765, .width = 2055, .height = 450}, .tabIndex = 10, .caption = "     and points."},
+    {.name = "Label9", .at = {.left = 4320, .top = 4080, .width = 2175, .height = 255}, .tabIndex = 11, .caption = "  -  When you miss 10 times,"},
+    {.name = "Label10", .at = {.left = 4320, .top = 4260, .width = 2175, .height = 315}, .tabIndex = 12, .caption = "     your game is over."},
+    {.name = "Label11", .at = {.left = 4320, .top = 4560, .width = 2175, .height = 255}, .tabIndex = 13, .caption = "  -  Watch out when you get to"},
+    {.name = "Label12", .at = {.left = 4320, .top = 4770, .width = 2175, .height = 285}, .tabIndex = 14, .caption = "     20 hits -- Wendo will begin to"},
+    {.name = "Label13", .at = {.left = 4320, .top = 4950, .width = 2175, .height = 465}, .tabIndex = 15, .caption = "     move like a crazy monkey."},
 };
+// clang-format on
 
 constexpr double WindowFont = 13.5;
 constexpr int ClientWidth = 6675;
@@ -97,35 +102,39 @@ void Form1::build(rt::FormWindow *w)
     w->setClientSize(ClientWidth, ClientHeight);
     w->setFont(rt::designFont(WindowFont));
 
-    auto label = [w](const char *name, const QString &caption, int l, int t, int wd, int h,
-                     double pt, int tab) {
-        return rt::makeLabel(w, QString::fromLatin1(name), caption, l, t, wd, h, pt, tab);
+    Command1 = rt::makeButton(w, {.name = u"Command1"_s, .caption = u"Throw It!"_s,
+                                  .at = {.left = 600, .top = 5400, .width = 1335, .height = 735},
+                                  .pointSize = 12, .tabIndex = 0});
+    Picture1 = new rt::PictureBox(w, u"Picture1"_s, designPicture1(),
+                                  {.left = 2760, .top = 240, .width = 1575, .height = 1935}, 1);
+    Picture2 = new rt::PictureBox(w, u"Picture2"_s, designPicture2(),
+                                  {.left = 2760, .top = 5640, .width = 1320, .height = 615}, 2);
+    // The score panel and the title, one label a line.
+    // clang-format off
+    const std::pair<QPointer<QLabel> Form1::*, rt::ControlDesign> labels[] = {
+        {&Form1::Label4, {.name = u"Label4"_s, .caption = u"Score:"_s, .at = {.left = 240, .top = 3120, .width = 735, .height = 375}, .pointSize = 12, .tabIndex = 6}},
+        {&Form1::Text4, {.name = u"Text4"_s, .at = {.left = 1170, .top = 3000, .width = 1335, .height = 495}, .pointSize = 18, .tabIndex = 20}},
+        {&Form1::Label1, {.name = u"Label1"_s, .caption = u"Hits:"_s, .at = {.left = 240, .top = 3600, .width = 495, .height = 375}, .pointSize = 12, .tabIndex = 3}},
+        {&Form1::Text1, {.name = u"Text1"_s, .at = {.left = 1200, .top = 3600, .width = 855, .height = 375}, .pointSize = WindowFont, .tabIndex = 19}},
+        {&Form1::Label3, {.name = u"Label3"_s, .caption = u"Misses:"_s, .at = {.left = 240, .top = 3960, .width = 855, .height = 375}, .pointSize = 12, .tabIndex = 4}},
+        {&Form1::Text3, {.name = u"Text3"_s, .at = {.left = 1200, .top = 3960, .width = 855, .height = 495}, .pointSize = WindowFont, .tabIndex = 18}},
+        {&Form1::Label2, {.name = u"Label2"_s, .caption = u"Speed:"_s, .at = {.left = 240, .top = 4440, .width = 855, .height = 375}, .pointSize = 8.25, .tabIndex = 5}},
+        {&Form1::Text2, {.name = u"Text2"_s, .at = {.left = 1260, .top = 4440, .width = 735, .height = 375}, .pointSize = 8.25, .tabIndex = 17}},
+        {&Form1::Label14, {.name = u"Label14"_s, .caption = u"Squibbo!"_s, .at = {.left = 4440, .top = 2520, .width = 2055, .height = 375}, .pointSize = WindowFont, .tabIndex = 16}},
     };
-
-    Command1 = rt::makeButton(w, QStringLiteral("Command1"), QStringLiteral("Throw It!"), 600,
-                              5400, 1335, 735, 12, 0);
-    Picture1 = new rt::PictureBox(w, QStringLiteral("Picture1"), designPicture1(), 2760, 240,
-                                  1575, 1935, 1);
-    Picture2 = new rt::PictureBox(w, QStringLiteral("Picture2"), designPicture2(), 2760, 5640,
-                                  1320, 615, 2);
-    Label4 = label("Label4", QStringLiteral("Score:"), 240, 3120, 735, 375, 12, 6);
-    Text4 = label("Text4", QString(), 1170, 3000, 1335, 495, 18, 20);
-    Label1 = label("Label1", QStringLiteral("Hits:"), 240, 3600, 495, 375, 12, 3);
-    Text1 = label("Text1", QString(), 1200, 3600, 855, 375, WindowFont, 19);
-    Label3 = label("Label3", QStringLiteral("Misses:"), 240, 3960, 855, 375, 12, 4);
-    Text3 = label("Text3", QString(), 1200, 3960, 855, 495, WindowFont, 18);
-    Label2 = label("Label2", QStringLiteral("Speed:"), 240, 4440, 855, 375, 8.25, 5);
-    Text2 = label("Text2", QString(), 1260, 4440, 735, 375, 8.25, 17);
-    Label14 = label("Label14", QStringLiteral("Squibbo!"), 4440, 2520, 2055, 375, WindowFont, 16);
-    Line1 = new rt::LineControl(w, QStringLiteral("Line1"), 4440, 3000, 6360, 3000,
+    // clang-format on
+    for (const auto &[member, design] : labels)
+        this->*member = rt::makeLabel(w, design);
+    Line1 = new rt::LineControl(w, u"Line1"_s, {4440, 3000}, {6360, 3000},
                                 w->palette().color(QPalette::WindowText), 1);
 
     QPointer<QLabel> *instructionLabels[] = {&Label5, &Label6,  &Label7,  &Label8, &Label9,
                                              &Label10, &Label11, &Label12, &Label13};
     for (std::size_t i = 0; i < std::size(Instructions); ++i) {
         const Instruction &in = Instructions[i];
-        QLabel *l = label(in.name, QString::fromLatin1(in.caption), in.left, in.top, in.width,
-                          in.height, 8.25, in.tab);
+        QLabel *l = rt::makeLabel(w, {.name = QString::fromLatin1(in.name),
+                                      .caption = QString::fromLatin1(in.caption), .at = in.at,
+                                      .pointSize = 8.25, .tabIndex = in.tabIndex});
         // Our stand-in for MS Sans Serif runs a little wider than the face
         // these lines were set in: widen a label just enough to show its
         // line whole.
@@ -135,10 +144,12 @@ void Form1::build(rt::FormWindow *w)
         *instructionLabels[i] = l;
     }
 
-    Command2 = rt::makeButton(w, QStringLiteral("Command2"), QStringLiteral("About"), 4680, 5400,
-                              1575, 375, 9.75, 21);
-    Command3 = rt::makeButton(w, QStringLiteral("Command3"), QStringLiteral("High Scores"), 4680,
-                              5880, 1575, 375, 9.75, 22);
+    Command2 = rt::makeButton(w, {.name = u"Command2"_s, .caption = u"About"_s,
+                                  .at = {.left = 4680, .top = 5400, .width = 1575, .height = 375},
+                                  .pointSize = 9.75, .tabIndex = 21});
+    Command3 = rt::makeButton(w, {.name = u"Command3"_s, .caption = u"High Scores"_s,
+                                  .at = {.left = 4680, .top = 5880, .width = 1575, .height = 375},
+                                  .pointSize = 9.75, .tabIndex = 22});
     // Pictures and labels take no focus: Tab runs over the three buttons.
     QWidget::setTabOrder(Command1, Command2);
     QWidget::setTabOrder(Command2, Command3);
@@ -274,7 +285,7 @@ void Form1::Timer1_Timer()
 void Form1::showTargetPicture(const QString &fileName)
 {
     // Without the file Wendo keeps the look he was laid out with.
-    const auto picture = rt::LoadPicture(fileName);
+    const auto picture = rt::LoadPicture(m_services.folder, fileName);
     Picture1->setPicture(picture ? *picture : designPicture1());
 }
 

@@ -1,70 +1,68 @@
 #include "program.h"
 
+#include "controls.h"
+#include "fileops.h"
+#include "fonts.h"
 #include "form1.h"
 #include "form2.h"
 #include "frmabout.h"
 #include "gameover.h"
 #include "registry.h"
+#include "release.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 
 #ifdef Q_OS_WIN
 #include "gamefolder.h"
+#endif
 
-#include <QDir>
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+#ifdef Q_OS_WIN
 // On Windows the program keeps the player's own folder itself, as the
 // launcher does elsewhere: %APPDATA%\Squibbo, filled from the files
-// delivered beside the program, becomes the working folder. Should that
-// fail, the player is told, and the game plays from its own folder.
-void enterPlayersFolder(rt::Services &services)
+// delivered beside the program. Should that fail, the game plays from its
+// own folder, and `problem` says why.
+QString playersFolder(QString &problem)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     const QString appData = qEnvironmentVariable("APPDATA");
-    QString problem = QStringLiteral("The folder for your own files (APPDATA) is not known.");
+    problem = u"The folder for your own files (APPDATA) is not known."_s;
     if (!appData.isEmpty()) {
-        const QString folder = QDir(appData).filePath(QStringLiteral("Squibbo"));
+        const QString folder = QDir(appData).filePath(u"Squibbo"_s);
         problem = rt::prepareGameFolder(programFolder, folder);
-        if (problem.isEmpty() && QDir::setCurrent(folder))
-            return;
+        if (problem.isEmpty())
+            return folder;
     }
-    QDir::setCurrent(programFolder);
-    services.messageBox->show(problem
-                              + QStringLiteral("\n\nThe game plays from the folder it is installed in, ")
-                              + QDir::toNativeSeparators(programFolder) + QLatin1Char('.'));
+    problem += u"\n\nThe game plays from the folder it is installed in, "_s
+        + QDir::toNativeSeparators(programFolder) + QLatin1Char('.');
+    return programFolder;
 }
-
-} // namespace
 #endif
 
+} // namespace
+
 Program::Program(rt::Services services, QObject *parent)
-    : QObject(parent), m_services(std::move(services))
+    : QObject(parent), m_services(std::move(services)),
+      m_files(scores::makeSystemFileOps(m_services.folder.toStdString())),
+      m_registry(sysinfo::makePlatformRegistry())
 {
 }
 
-Program::~Program()
-{
-    // The windows go before the services and the registry they use.
-    delete m_about;
-    delete m_form2;
-    delete m_form1;
-}
+Program::~Program() = default;
 
 Form1 &Program::form1()
 {
     if (!m_form1) {
-        m_form1 = new Form1(m_services, this);
+        m_form1 = std::make_unique<Form1>(m_services, this);
         m_form1->openAbout = [this] { about().Show(); };
-        m_form1->openHighScores = [this] {
-            Form2 &scores = form2();
-            scores.Load();
-            scores.Show();
-        };
+        m_form1->openHighScores = [this] { form2().Open(); };
         m_form1->gameOverStep = [this] {
-            scores::GameOverHighScoreStep(m_services, form2(), m_form1->Score);
+            scores::GameOverHighScoreStep(m_services, form2(), m_form1->Score, *m_files);
         };
     }
     return *m_form1;
@@ -73,16 +71,14 @@ Form1 &Program::form1()
 Form2 &Program::form2()
 {
     if (!m_form2)
-        m_form2 = new Form2(m_services, this);
+        m_form2 = std::make_unique<Form2>(m_services, *m_files, this);
     return *m_form2;
 }
 
 frmAbout &Program::about()
 {
-    if (!m_about) {
-        m_registry = sysinfo::makePlatformRegistry();
-        m_about = new frmAbout(m_services, *m_registry, this);
-    }
+    if (!m_about)
+        m_about = std::make_unique<frmAbout>(m_services, *m_registry, this);
     return *m_about;
 }
 
@@ -90,15 +86,27 @@ int Program::run(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(rt::appTitle());
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.squibbo"));
+    QApplication::setApplicationVersion(QString::fromLatin1(rt::AppVersion));
+    QApplication::setWindowIcon(QIcon(u":/design/icon.png"_s));
+    QGuiApplication::setDesktopFileName(u"org.example.squibbo"_s);
+    // The windows ask for MS Sans Serif; where it is missing, Liberation
+    // Sans stands in.
+    rt::registerFontSubstitutes();
+    // The game tick runs on this thread, every 7 ms.
+    rt::tightenTimerSlack();
 
-    rt::Services services = rt::Services::platform();
+    QString problem;
 #ifdef Q_OS_WIN
-    enterPlayersFolder(services);
+    const QString folder = playersFolder(problem);
+    // sndPlaySoundA may need to find the sounds by their bare names.
+    QDir::setCurrent(folder);
+#else
+    // The launcher starts the game in the player's game folder.
+    const QString folder = QDir::currentPath();
 #endif
-    Program program(std::move(services));
+    Program program(rt::Services::platform(folder));
+    if (!problem.isEmpty())
+        program.m_services.messageBox->show(problem);
     program.form1().Show();
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The program-wide object: it owns the platform services and the three
-// windows. Each window object is made on first use and kept for the whole
-// run; tests build a fresh Program with test doubles.
+// The program-wide object: it owns the platform services, the game folder's
+// files and the three windows. Each window object is made on first use and
+// kept for the whole run; tests build a fresh Program with test doubles.
 
 #include "services.h"
 
@@ -11,6 +11,9 @@
 class Form1;
 class Form2;
 class frmAbout;
+namespace scores {
+class FileOps;
+}
 namespace sysinfo {
 class Registry;
 }
@@ -18,21 +21,26 @@ class Registry;
 class Program : public QObject {
     Q_OBJECT
 public:
+    // Plays in `services.folder`, where the high scores are kept too.
     explicit Program(rt::Services services, QObject *parent = nullptr);
     ~Program() override;
 
-    rt::Services &services() { return m_services; }
     Form1 &form1();
     Form2 &form2();
     frmAbout &about();
 
-    // Sets up the application (name, icon, fonts) and shows the main window.
+    // Sets up the application (name, icon, fonts, timers and, on Windows,
+    // the player's folder) and shows the main window.
     static int run(int argc, char **argv);
 
 private:
+    // Members go in the reverse order of these lines, so the windows, last
+    // here, are always gone before the services, files and registry that
+    // they use. A window added later belongs at the end too.
     rt::Services m_services;
+    std::unique_ptr<scores::FileOps> m_files;
     std::unique_ptr<sysinfo::Registry> m_registry;
-    Form1 *m_form1 = nullptr;
-    Form2 *m_form2 = nullptr;
-    frmAbout *m_about = nullptr;
+    std::unique_ptr<Form1> m_form1;
+    std::unique_ptr<Form2> m_form2;
+    std::unique_ptr<frmAbout> m_about;
 };

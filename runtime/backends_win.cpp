@@ -3,6 +3,8 @@
 
 #include "platform_backends.h"
 
+#include <QDir>
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <shellapi.h>
@@ -10,13 +12,26 @@
 namespace rt {
 namespace {
 
+// sndPlaySoundA plays one sound at a time: a new one stops the one playing.
 class WinSound final : public SoundService {
 public:
+    explicit WinSound(const QString &folder) : m_folder(folder) {}
+
     void play(const QString &relativeName) override
     {
-        const QByteArray name = relativeName.toLocal8Bit();
+        // The call takes a path in the system's ANSI code page. The game
+        // folder lies in the player's profile, whose name may hold letters
+        // that the code page lacks; the program makes the game folder its
+        // working folder, so the bare name then finds the file all the same.
+        const QString path = QDir::toNativeSeparators(m_folder.absoluteFilePath(relativeName));
+        QByteArray name = path.toLocal8Bit();
+        if (QString::fromLocal8Bit(name) != path)
+            name = relativeName.toLocal8Bit();
         sndPlaySoundA(name.constData(), SND_ASYNC | SND_NODEFAULT);
     }
+
+private:
+    const QDir m_folder;
 };
 
 class ShellProgramStart final : public ProgramStartService {
@@ -35,9 +50,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<SoundService> makePlatformSound()
+std::unique_ptr<SoundService> makePlatformSound(const QString &folder)
 {
-    return std::make_unique<WinSound>();
+    return std::make_unique<WinSound>(folder);
 }
 
 std::unique_ptr<ProgramStartService> makePlatformProgramStart()

@@ -1,6 +1,5 @@
 #include "controls.h"
 
-#include "fonts.h"
 #include "twips.h"
 
 #include <QPainter>
@@ -13,11 +12,6 @@ namespace rt {
 
 QFont designFont(double pointSize)
 {
-    static const bool substituted = [] {
-        registerFontSubstitutes();
-        return true;
-    }();
-    Q_UNUSED(substituted);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
@@ -26,33 +20,29 @@ QFont designFont(double pointSize)
     return font;
 }
 
-static void placeControl(QWidget *w, const QString &name, int left, int top, int width,
-                         int height, int tabIndex)
+static void placeControl(QWidget *w, const ControlDesign &design)
 {
-    w->setObjectName(name);
-    w->setGeometry(twipsRect(left, top, width, height));
-    w->setProperty("TabIndex", tabIndex);
+    w->setObjectName(design.name);
+    w->setGeometry(twipsRect(design.at.left, design.at.top, design.at.width, design.at.height));
+    w->setProperty("TabIndex", design.tabIndex);
+    w->setFont(designFont(design.pointSize));
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, int left,
-                  int top, int width, int height, double pointSize, int tabIndex, bool opaque)
+QLabel *makeLabel(QWidget *parent, const ControlDesign &design)
 {
-    auto *label = new QLabel(caption, parent);
-    placeControl(label, name, left, top, width, height, tabIndex);
-    label->setFont(designFont(pointSize));
+    auto *label = new QLabel(design.caption, parent);
+    placeControl(label, design);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(false);
-    label->setAutoFillBackground(opaque);
+    label->setAutoFillBackground(design.opaque);
     return label;
 }
 
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, int left,
-                        int top, int width, int height, double pointSize, int tabIndex)
+QPushButton *makeButton(QWidget *parent, const ControlDesign &design)
 {
-    auto *button = new QPushButton(caption, parent);
-    placeControl(button, name, left, top, width, height, tabIndex);
-    button->setFont(designFont(pointSize));
+    auto *button = new QPushButton(design.caption, parent);
+    placeControl(button, design);
     button->setAutoDefault(false);
     return button;
 }
@@ -69,14 +59,15 @@ QColor foreColor(const QLabel *label)
     return label->palette().color(QPalette::WindowText);
 }
 
-PictureBox::PictureBox(QWidget *parent, const QString &name, const QPixmap &picture, float left,
-                       float top, int width, int height, int tabIndex)
-    : QWidget(parent), m_picture(picture), m_left(left), m_top(top)
+PictureBox::PictureBox(QWidget *parent, const QString &name, const QPixmap &picture, Placement at,
+                       int tabIndex)
+    : QWidget(parent), m_picture(picture), m_left(static_cast<float>(at.left)),
+      m_top(static_cast<float>(at.top))
 {
     setObjectName(name);
     setProperty("TabIndex", tabIndex);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    resize(px(width), px(height));
+    resize(px(at.width), px(at.height));
     place();
 }
 
@@ -113,16 +104,16 @@ void PictureBox::paintEvent(QPaintEvent *)
     painter.drawPixmap(0, 0, m_picture);
 }
 
-LineControl::LineControl(QWidget *parent, const QString &name, int x1, int y1, int x2, int y2,
+LineControl::LineControl(QWidget *parent, const QString &name, QPoint from, QPoint to,
                          const QColor &color, int widthPx)
     : QWidget(parent), m_color(color)
 {
     setObjectName(name);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    const int left = px(std::min(x1, x2));
-    const int top = px(std::min(y1, y2));
-    const int right = px(std::max(x1, x2));
-    const int bottom = px(std::max(y1, y2));
+    const int left = px(std::min(from.x(), to.x()));
+    const int top = px(std::min(from.y(), to.y()));
+    const int right = px(std::max(from.x(), to.x()));
+    const int bottom = px(std::max(from.y(), to.y()));
     setGeometry(left, top, std::max(right - left, widthPx), std::max(bottom - top, widthPx));
 }
 
@@ -138,12 +129,6 @@ Timer::Timer(QObject *parent, const QString &name, int interval, bool enabled)
     setObjectName(name);
     // The game tick asks for 7 ms: a coarse timer would stretch that.
     m_timer.setTimerType(Qt::PreciseTimer);
-#ifdef __linux__
-    // Linux lets a sleeping thread wake up to 50 microseconds late to save
-    // power; at 140 ticks a second that lag shows in the game's pace.
-    static const bool tightened = prctl(PR_SET_TIMERSLACK, 1UL) == 0;
-    Q_UNUSED(tightened);
-#endif
     connect(&m_timer, &QTimer::timeout, this, &Timer::tick);
     apply();
 }
@@ -166,6 +151,13 @@ void Timer::apply()
         m_timer.start(m_interval);
     else
         m_timer.stop();
+}
+
+void tightenTimerSlack()
+{
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL);
+#endif
 }
 
 } // namespace rt

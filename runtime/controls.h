@@ -7,27 +7,49 @@
 #include <QColor>
 #include <QLabel>
 #include <QPixmap>
+#include <QPoint>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 namespace rt {
 
-// A font of the design: the face is always "MS Sans Serif", regular weight;
-// main.cpp registers a substitute for platforms that lack it.
+// A font of the design: the face is always "MS Sans Serif", regular weight.
+// Where the platform lacks that face, the substitute registered at program
+// start stands in (registerFontSubstitutes).
 QFont designFont(double pointSize);
 
+// Where a control sits in its window, in twips: the Left and Top of its
+// top-left corner, then its Width and Height.
+struct Placement {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// A label or a button as the window's design gives it. Written with
+// designated initializers, every number says what it is:
+//   {.name = u"Label4"_s, .caption = u"Score:"_s,
+//    .at = {.left = 240, .top = 3120, .width = 735, .height = 375},
+//    .pointSize = 12, .tabIndex = 6}
+struct ControlDesign {
+    QString name{};
+    QString caption{};
+    Placement at{};
+    double pointSize = 8.25;
+    int tabIndex = 0;
+    // Labels only: fill with the window's background colour rather than
+    // let what lies behind show through.
+    bool opaque = false;
+};
+
 // A one-line label, left-aligned from its top-left corner, without a border.
-// Labels are transparent unless `opaque` (then they fill with the window's
-// background colour). The text is always shown as plain text.
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption,
-                  int left, int top, int width, int height, double pointSize,
-                  int tabIndex, bool opaque = false);
+// The text is always shown as plain text.
+QLabel *makeLabel(QWidget *parent, const ControlDesign &design);
 
 // A push button; "&" in the caption marks the access key.
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        int left, int top, int width, int height, double pointSize,
-                        int tabIndex);
+QPushButton *makeButton(QWidget *parent, const ControlDesign &design);
 
 // Sets a label's text colour (the "fore colour").
 void setForeColor(QLabel *label, const QColor &color);
@@ -39,8 +61,8 @@ QColor foreColor(const QLabel *label);
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
-    PictureBox(QWidget *parent, const QString &name, const QPixmap &picture,
-               float left, float top, int width, int height, int tabIndex);
+    PictureBox(QWidget *parent, const QString &name, const QPixmap &picture, Placement at,
+               int tabIndex);
 
     float Left() const { return m_left; }
     float Top() const { return m_top; }
@@ -62,14 +84,13 @@ private:
     float m_top;
 };
 
-// A straight line between two points in twips, drawn `widthPx` pixels wide.
+// A straight line from one point to another in twips, drawn `widthPx`
+// pixels wide.
 class LineControl : public QWidget {
     Q_OBJECT
 public:
-    LineControl(QWidget *parent, const QString &name, int x1, int y1, int x2, int y2,
-                const QColor &color, int widthPx);
-
-    const QColor &color() const { return m_color; }
+    LineControl(QWidget *parent, const QString &name, QPoint from, QPoint to, const QColor &color,
+                int widthPx);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -103,5 +124,11 @@ private:
     int m_interval;
     bool m_enabled;
 };
+
+// The game tick asks for 7 ms. Linux lets a sleeping thread wake up to 50
+// microseconds late to save power; at 140 ticks a second that lag shows in
+// the game's pace. This takes the slack away for the calling thread, the
+// user-interface thread at program start. Elsewhere it does nothing.
+void tightenTimerSlack();
 
 } // namespace rt

@@ -1,5 +1,7 @@
 #include "gamefolder.h"
 
+#include "release.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,22 +34,14 @@ bool replaceWithCopy(const QString &from, const QString &to)
 
 } // namespace
 
-const QStringList &deliveredFiles()
-{
-    static const QStringList files = {
-        QStringLiteral("wendo.bmp"), QStringLiteral("pied.bmp"), QStringLiteral("fling2.wav"),
-        QStringLiteral("splat.wav"), QString::fromLatin1(DeliveredTable),
-    };
-    return files;
-}
-
 QString prepareGameFolder(const QString &delivered, const QString &folder)
 {
     const QDir from(delivered);
     const QDir to(folder);
     if (!QDir().mkpath(folder))
         return QStringLiteral("The game folder %1 cannot be made.").arg(QDir::toNativeSeparators(folder));
-    for (const QString &name : deliveredFiles()) {
+    for (const char *file : DeliveredFiles) {
+        const QString name = QString::fromLatin1(file);
         const QString source = from.filePath(name);
         const QString target = to.filePath(name);
         if (!QFileInfo::exists(source))

@@ -5,14 +5,11 @@
 // where the player may not write still saves them.
 
 #include <QString>
-#include <QStringList>
 
 namespace rt {
 
-// The files delivered beside the program that the game reads at run time.
-// The high-score table is among them, but a player's own table is never
-// replaced by it.
-const QStringList &deliveredFiles();
+// The delivered high-score table, one of the delivered files (release.h):
+// a player's own table is never replaced by it.
 inline constexpr const char *DeliveredTable = "squibbo.hi";
 
 // Prepares `folder` from the files delivered in `delivered`: makes the

@@ -4,10 +4,10 @@
 
 namespace rt {
 
-std::optional<QPixmap> LoadPicture(const QString &relativeName)
+std::optional<QPixmap> LoadPicture(const QString &folder, const QString &name)
 {
     QPixmap picture;
-    if (!picture.load(QDir::current().absoluteFilePath(relativeName)))
+    if (!picture.load(QDir(folder).filePath(name)))
         return std::nullopt;
     return picture;
 }

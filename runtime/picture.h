@@ -6,8 +6,8 @@
 
 namespace rt {
 
-// Loads a bitmap file named relative to the working directory. Gives
-// nothing when the file is missing or is not a picture.
-std::optional<QPixmap> LoadPicture(const QString &relativeName);
+// Loads the bitmap file `name` from the game folder `folder`. Gives nothing
+// when the file is missing or is not a picture.
+std::optional<QPixmap> LoadPicture(const QString &folder, const QString &name);
 
 } // namespace rt

@@ -6,7 +6,8 @@
 
 namespace rt {
 
-std::unique_ptr<SoundService> makePlatformSound();
+// Plays the wave files of the game folder `folder`.
+std::unique_ptr<SoundService> makePlatformSound(const QString &folder);
 std::unique_ptr<ProgramStartService> makePlatformProgramStart();
 
 } // namespace rt

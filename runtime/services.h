@@ -1,7 +1,8 @@
 #pragma once
 // The platform services that the game calls: sound, dialogs, random
-// numbers, the file test and starting another program. Each sits behind a
-// small interface so that tests can swap in the doubles from testdoubles.h.
+// numbers, the file test and starting another program, and the game folder
+// they work in. Each sits behind a small interface so that tests can swap
+// in doubles of their own.
 
 #include <QString>
 #include <memory>
@@ -11,8 +12,8 @@ namespace rt {
 class SoundService {
 public:
     virtual ~SoundService() = default;
-    // Plays a wave file named relative to the working directory, in the
-    // background. A missing or unplayable file plays nothing.
+    // Plays a wave file of the game folder in the background. A missing or
+    // unplayable file plays nothing.
     virtual void play(const QString &relativeName) = 0;
 };
 
@@ -64,6 +65,9 @@ public:
 
 // The set of services one run of the game uses. Owns them.
 struct Services {
+    // The game folder: the game reads its pictures and sounds from it and
+    // keeps its high scores in it. An absolute path.
+    QString folder;
     std::unique_ptr<SoundService> sound;
     std::unique_ptr<MessageBoxService> messageBox;
     std::unique_ptr<InputBoxService> inputBox;
@@ -71,8 +75,9 @@ struct Services {
     std::unique_ptr<FileTestService> fileTest;
     std::unique_ptr<ProgramStartService> programStart;
 
-    // The real services of the platform the game runs on.
-    static Services platform();
+    // The real services of the platform the game runs on, playing in the
+    // game folder `folder`.
+    static Services platform(const QString &folder);
 };
 
 // The real dialogs on their own, as Services::platform() makes them. Both

@@ -135,10 +135,11 @@ std::unique_ptr<InputBoxService> makeDialogInputBox()
     return std::make_unique<DialogInputBox>();
 }
 
-Services Services::platform()
+Services Services::platform(const QString &folder)
 {
     Services s;
-    s.sound = makePlatformSound();
+    s.folder = folder;
+    s.sound = makePlatformSound(folder);
     s.messageBox = makeDialogMessageBox();
     s.inputBox = makeDialogInputBox();
     s.random = std::make_unique<TimeSeededRandom>();

@@ -88,7 +88,7 @@ std::optional<QByteArray> loadWave(const QString &path)
 
 class SdlSound final : public SoundService {
 public:
-    SdlSound()
+    explicit SdlSound(const QString &folder) : m_folder(folder)
     {
         // Only SDL's audio: no signal handlers, and the PulseAudio protocol
         // alone, so that a machine without a server stays quiet instead of
@@ -109,7 +109,7 @@ public:
 
     void play(const QString &relativeName) override
     {
-        const QByteArray *sound = load(QDir::current().absoluteFilePath(relativeName));
+        const QByteArray *sound = load(m_folder.absoluteFilePath(relativeName));
         if (!sound || !open())
             return;
         SDL_LockAudioDevice(m_device);
@@ -205,6 +205,7 @@ private:
         std::fprintf(stderr, "Squibbo: no sound server, playing without sound (%s)\n", reason.constData());
     }
 
+    const QDir m_folder;
     std::map<QString, QByteArray> m_sounds; // by absolute path, in the stream's format
     bool m_audioUp = false;
     SDL_AudioDeviceID m_device = 0;
@@ -218,9 +219,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<SoundService> makePlatformSound()
+std::unique_ptr<SoundService> makePlatformSound(const QString &folder)
 {
-    return std::make_unique<SdlSound>();
+    return std::make_unique<SdlSound>(folder);
 }
 
 } // namespace rt

@@ -20,11 +20,11 @@ Status fromErrno(int error)
     return Status::failed(std::strerror(error));
 }
 
-// The permission bits of `name`, or those of a table as delivered.
-mode_t permissionsOf(const std::string &name)
+// The permission bits of `path`, or those of a table as delivered.
+mode_t permissionsOf(const std::string &path)
 {
     struct stat info {};
-    if (::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         return info.st_mode & 0777;
     return 0644;
 }
@@ -39,6 +39,11 @@ Status notRegular(mode_t mode)
 
 class PosixFileOps final : public FileOps {
 public:
+    explicit PosixFileOps(std::string folder)
+        : m_folder(folder.empty() ? std::string(1, '.') : std::move(folder))
+    {
+    }
+
     ~PosixFileOps() override
     {
         if (m_fd >= 0)
@@ -53,10 +58,11 @@ public:
         // (opening some has effects of its own); the look at what was
         // opened is the one that counts, should the name change between.
         struct stat info {};
-        if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        const std::string file = path(name);
+        if (::stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
             return notRegular(info.st_mode);
         // Without O_NONBLOCK, opening a FIFO waits for a writer forever.
-        const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             const int error = errno;
             if (error == ENOENT)
@@ -97,9 +103,9 @@ public:
     {
         unlock();
         // Whoever may read the table may take the lock, and no one else.
-        const int fd = ::open(name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK
+        const int fd = ::open(path(name).c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK
                                   | O_NOCTTY | O_CLOEXEC,
-                              permissionsOf(like) & 0666);
+                              permissionsOf(path(like)) & 0666);
         if (fd < 0)
             return fromErrno(errno);
         struct stat info {};
@@ -139,14 +145,14 @@ public:
         // Made private first, so that no one who may not read the old table
         // can open the new one before its permissions are set; O_EXCL and
         // O_NOFOLLOW refuse anything already there, a link or FIFO too.
-        m_fd = ::open(name.c_str(),
+        m_fd = ::open(path(name).c_str(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                       0600);
         if (m_fd < 0)
             return fromErrno(errno);
         // Where the system keeps no such bits (a FAT stick) this may fail;
         // the table is then private to the player, never more open.
-        (void)::fchmod(m_fd, permissionsOf(like));
+        (void)::fchmod(m_fd, permissionsOf(path(like)));
         return {};
     }
 
@@ -178,12 +184,12 @@ public:
 
     Status replace(const std::string &from, const std::string &to) override
     {
-        return ::rename(from.c_str(), to.c_str()) != 0 ? fromErrno(errno) : Status{};
+        return ::rename(path(from).c_str(), path(to).c_str()) != 0 ? fromErrno(errno) : Status{};
     }
 
     Status syncFolder() override
     {
-        const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return fromErrno(errno);
         const int result = ::fsync(fd);
@@ -192,29 +198,32 @@ public:
         return result != 0 ? fromErrno(error) : Status{};
     }
 
-    void remove(const std::string &name) override { ::unlink(name.c_str()); }
+    void remove(const std::string &name) override { ::unlink(path(name).c_str()); }
 
-    std::string displayPath(const std::string &name) override
-    {
-        char buffer[4096];
-        if (!::getcwd(buffer, sizeof buffer))
-            return name;
-        std::string path = buffer;
-        if (path.empty() || path.back() != '/')
-            path += '/';
-        return path + name;
-    }
+    std::string displayPath(const std::string &name) override { return path(name); }
 
 private:
+    std::string path(const std::string &name) const
+    {
+        std::string out;
+        out.reserve(m_folder.size() + 1 + name.size());
+        out.append(m_folder);
+        if (out.back() != '/')
+            out.push_back('/');
+        out.append(name);
+        return out;
+    }
+
+    std::string m_folder;
     int m_fd = -1;
     int m_lock = -1;
 };
 
 } // namespace
 
-std::unique_ptr<FileOps> makeSystemFileOps()
+std::unique_ptr<FileOps> makeSystemFileOps(const std::string &folder)
 {
-    return std::make_unique<PosixFileOps>();
+    return std::make_unique<PosixFileOps>(folder);
 }
 
 } // namespace scores

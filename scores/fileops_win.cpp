@@ -54,6 +54,18 @@ Status fromError(DWORD error)
 
 class WindowsFileOps final : public FileOps {
 public:
+    explicit WindowsFileOps(const std::string &folder) : m_folder(wide(folder))
+    {
+        for (wchar_t &c : m_folder) {
+            if (c == L'/')
+                c = L'\\';
+        }
+        if (m_folder.empty())
+            m_folder = L".";
+        if (m_folder.back() != L'\\')
+            m_folder += L'\\';
+    }
+
     ~WindowsFileOps() override
     {
         if (m_file != INVALID_HANDLE_VALUE)
@@ -64,13 +76,13 @@ public:
     Status readStart(const std::string &name, std::string &bytes) override
     {
         bytes.clear();
-        const std::wstring path = wide(name);
-        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const std::wstring where = path(name);
+        const DWORD attributes = GetFileAttributesW(where.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return {Status::Folder, "a folder"};
         // Shared for writing and deleting too, so that another copy of the
         // game can put its new table in place while this one reads.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+        HANDLE file = CreateFileW(where.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
@@ -107,7 +119,7 @@ public:
     {
         unlock();
         // The new file inherits the folder's access rules, as the table did.
-        HANDLE file = CreateFileW(wide(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+        HANDLE file = CreateFileW(path(name).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE)
@@ -152,7 +164,7 @@ public:
         // CREATE_NEW refuses any file, link or device name already there.
         // The new file inherits the folder's access rules, as the old one
         // normally did; there are no permission bits to carry over.
-        m_file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        m_file = CreateFileW(path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         return m_file == INVALID_HANDLE_VALUE ? fromError(GetLastError()) : Status{};
     }
@@ -186,7 +198,7 @@ public:
         // of the game reading it (for a moment), or a virus scanner looking
         // at it. Both let go soon, so the rename is tried again for a while.
         for (int attempt = 0;; ++attempt) {
-            if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+            if (MoveFileExW(path(from).c_str(), path(to).c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
                 return {};
             const DWORD error = GetLastError();
@@ -199,30 +211,23 @@ public:
 
     Status syncFolder() override { return {}; }
 
-    void remove(const std::string &name) override { DeleteFileW(wide(name).c_str()); }
+    void remove(const std::string &name) override { DeleteFileW(path(name).c_str()); }
 
-    std::string displayPath(const std::string &name) override
-    {
-        const DWORD n = GetCurrentDirectoryW(0, nullptr);
-        if (n == 0)
-            return name;
-        std::wstring folder(n, L'\0');
-        folder.resize(GetCurrentDirectoryW(n, folder.data()));
-        if (!folder.empty() && folder.back() != L'\\')
-            folder += L'\\';
-        return utf8(folder) + name;
-    }
+    std::string displayPath(const std::string &name) override { return utf8(path(name)); }
 
 private:
+    std::wstring path(const std::string &name) const { return m_folder + wide(name); }
+
+    std::wstring m_folder; // with its closing backslash
     HANDLE m_file = INVALID_HANDLE_VALUE;
     HANDLE m_lock = INVALID_HANDLE_VALUE;
 };
 
 } // namespace
 
-std::unique_ptr<FileOps> makeSystemFileOps()
+std::unique_ptr<FileOps> makeSystemFileOps(const std::string &folder)
 {
-    return std::make_unique<WindowsFileOps>();
+    return std::make_unique<WindowsFileOps>(folder);
 }
 
 } // namespace scores

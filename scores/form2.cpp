@@ -8,47 +8,44 @@
 
 #include <QIcon>
 #include <QPixmap>
-#include <QTimer>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct LabelDesign {
-    int left, top, width, height;
-};
-
-// The rank-and-name column, Label2 to Label11.
-constexpr LabelDesign RankColumn[10] = {
-    {1200, 840, 1935, 255},  {1200, 1080, 1935, 255}, {1200, 1320, 1815, 255},
-    {1200, 1560, 1935, 255}, {1200, 1800, 1935, 255}, {1200, 2040, 1815, 255},
-    {1200, 2280, 1815, 255}, {1200, 2520, 1815, 255}, {1200, 2760, 1815, 255},
-    {1200, 3000, 1815, 255},
-};
-
-// The score column, Label12 to Label21; the sixth row's is taller.
-constexpr LabelDesign ScoreColumn[10] = {
-    {2760, 840, 1095, 255},  {2760, 1080, 1095, 255}, {2760, 1320, 1215, 255},
-    {2760, 1560, 1215, 255}, {2760, 1800, 1335, 255}, {2760, 2040, 1335, 375},
-    {2760, 2280, 1335, 255}, {2760, 2520, 1455, 255}, {2760, 2760, 1455, 255},
-    {2760, 3000, 1455, 255},
-};
-
-constexpr double DefaultPointSize = 8.25;
+// The rank-and-name column, Label2 to Label11, and the score column, Label12
+// to Label21: one row every 240 twips from the top of the first. The
+// sixth row's score label is taller than the others.
+constexpr int FirstRowTop = 840;
+constexpr int RowStep = 240;
+constexpr int RankWidths[10] = {1935, 1935, 1815, 1935, 1935, 1815, 1815, 1815, 1815, 1815};
+constexpr int ScoreWidths[10] = {1095, 1095, 1215, 1215, 1335, 1335, 1335, 1455, 1455, 1455};
+constexpr int ScoreHeights[10] = {255, 255, 255, 255, 255, 375, 255, 255, 255, 255};
 
 QString labelName(int number)
 {
-    return QStringLiteral("Label%1").arg(number);
+    return u"Label%1"_s.arg(number);
 }
 
 } // namespace
 
-Form2::Form2(rt::Services &services, QObject *parent)
-    : rt::Form(QStringLiteral("Form2"), parent), m_services(services)
+Form2::Form2(rt::Services &services, scores::FileOps &files, QObject *parent)
+    : rt::Form(u"Form2"_s, parent), m_services(services), m_files(files)
 {
+}
+
+void Form2::Open()
+{
+    Load();
+    // The creation fill may have found the table unusable and closed the
+    // window again; the player has been told.
+    if (isLoaded())
+        Show();
 }
 
 void Form2::build(rt::FormWindow *window)
 {
-    window->setWindowTitle(QStringLiteral(" "));
+    window->setWindowTitle(u" "_s);
     // A fixed dialog frame: a title bar and a close box, no minimise or
     // maximise button.
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -60,19 +57,25 @@ void Form2::build(rt::FormWindow *window)
     window->setClientSize(4680, 4095);
     window->move(rt::px(3060), rt::px(2610));
 
-    Label1 = rt::makeLabel(window, labelName(1), QStringLiteral("High Scores"), 1320, 120, 2175,
-                           615, 18, 0, true);
+    Label1 = rt::makeLabel(window, {.name = labelName(1), .caption = u"High Scores"_s,
+                                    .at = {.left = 1320, .top = 120, .width = 2175, .height = 615},
+                                    .pointSize = 18, .tabIndex = 0, .opaque = true});
     for (int k = 0; k < 10; ++k) {
-        const LabelDesign &d = RankColumn[k];
-        m_rankLabels[k] = rt::makeLabel(window, labelName(k + 2), QString(), d.left, d.top,
-                                        d.width, d.height, DefaultPointSize, k + 1, true);
+        const int top = FirstRowTop + RowStep * k;
+        m_rankLabels[k] = rt::makeLabel(
+            window, {.name = labelName(k + 2),
+                     .at = {.left = 1200, .top = top, .width = RankWidths[k], .height = 255},
+                     .tabIndex = k + 1, .opaque = true});
     }
-    Command1 = rt::makeButton(window, QStringLiteral("Command1"), QStringLiteral("OK"), 1560,
-                              3600, 1575, 375, DefaultPointSize, 11);
+    Command1 = rt::makeButton(window, {.name = u"Command1"_s, .caption = u"OK"_s,
+                                       .at = {.left = 1560, .top = 3600, .width = 1575, .height = 375},
+                                       .tabIndex = 11});
     for (int k = 0; k < 10; ++k) {
-        const LabelDesign &d = ScoreColumn[k];
-        m_scoreLabels[k] = rt::makeLabel(window, labelName(k + 12), labelName(k + 12), d.left,
-                                         d.top, d.width, d.height, DefaultPointSize, k + 12, true);
+        const int top = FirstRowTop + RowStep * k;
+        m_scoreLabels[k] = rt::makeLabel(
+            window, {.name = labelName(k + 12), .caption = labelName(k + 12),
+                     .at = {.left = 2760, .top = top, .width = ScoreWidths[k], .height = ScoreHeights[k]},
+                     .tabIndex = k + 12, .opaque = true});
     }
     window->setDefaultButton(Command1);
     Command1->setFocus();
@@ -81,60 +84,30 @@ void Form2::build(rt::FormWindow *window)
 
 void Form2::Form_Initialize()
 {
-    if (fill())
-        return;
-    Unload();
-    // The opening that created the object goes on to load and show the
-    // window; it gives up as well. Should no load follow right away, the
-    // next opening is not held back.
-    m_refuseNextLoad = true;
-    QTimer::singleShot(0, this, [this] { m_refuseNextLoad = false; });
-}
-
-void Form2::Form_Load()
-{
-    if (m_refuseNextLoad) {
-        m_refuseNextLoad = false;
-        Unload();
-    }
+    fill();
 }
 
 void Form2::Form_Activate()
 {
-    // Activations of a window that is closing, or that arrive while a
-    // message about the file is up, are no reason to read it again.
-    if (m_busy || !isLoaded())
-        return;
-    m_busy = true;
-    if (fill()) {
-        m_busy = false;
-        return;
-    }
-    // The window closes once the activation that brought it here is over;
-    // until then it stays deaf to activations, the one that the closing
-    // message box hands back to it included.
-    QTimer::singleShot(0, this, [this] {
-        Unload();
-        m_busy = false;
-    });
+    // A window that is closing takes no fill.
+    if (isLoaded())
+        fill();
 }
 
-bool Form2::fill()
+void Form2::fill()
 {
-    const auto files = scores::makeSystemFileOps();
-    const scores::Loaded loaded = scores::loadTable(*files);
+    const scores::Loaded loaded = scores::loadTable(m_files);
     if (!loaded.ok) {
+        Unload();
         m_services.messageBox->show(QString::fromStdString(loaded.error)
-                                    + QStringLiteral("\n\nThe high scores cannot be shown."));
-        return false;
+                                    + u"\n\nThe high scores cannot be shown."_s);
+        return;
     }
     for (int k = 0; k < 10; ++k) {
         const scores::Record &record = loaded.table[k];
-        m_rankLabels[k]->setText(QStringLiteral("#%1 - ").arg(k + 1)
-                                 + QString::fromStdString(record.name));
+        m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1) + QString::fromStdString(record.name));
         m_scoreLabels[k]->setText(rt::SignedForm(record.score));
     }
-    return true;
 }
 
 void Form2::Command1_Click()

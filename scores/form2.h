@@ -15,11 +15,21 @@
 namespace rt {
 struct Services;
 }
+namespace scores {
+class FileOps;
+}
 
 class Form2 : public rt::Form {
     Q_OBJECT
 public:
-    Form2(rt::Services &services, QObject *parent);
+    // `services` and `files` (the game folder's) must outlive the form.
+    Form2(rt::Services &services, scores::FileOps &files, QObject *parent);
+
+    // Opens the window, or brings it to the front when it is open: loads it
+    // (the creation fill runs on the first load) and shows it (the
+    // activation fill runs). A table that cannot be used is told to the
+    // player once, and the window does not stay open.
+    void Open();
 
     // OK: closes the window; the object stays for the next opening.
     void Command1_Click();
@@ -28,28 +38,25 @@ protected:
     void build(rt::FormWindow *window) override;
     // The creation fill, once in the object's life.
     void Form_Initialize() override;
-    void Form_Load() override;
     // The activation fill, each time the window becomes the active one.
     void Form_Activate() override;
 
 private:
-    // Reads the table into the rows. A file that cannot be used is told to
-    // the player, and the rows are left as they are.
-    bool fill();
+    // Windows of the game are opened with Open only.
+    using rt::Form::Load;
+    using rt::Form::Show;
+
+    // Reads the table into the rows. When the file cannot be used the rows
+    // stay as they are, the window closes first and then the player is
+    // told: the message box hands the activation back as it closes, and a
+    // closed window takes no fill and tells nothing twice.
+    void fill();
 
     rt::Services &m_services;
+    scores::FileOps &m_files;
     QPointer<QLabel> Label1;
     // Row k: the rank and name in Label(k+1), the score in Label(k+11).
     std::array<QPointer<QLabel>, 10> m_rankLabels;
     std::array<QPointer<QLabel>, 10> m_scoreLabels;
     QPointer<QPushButton> Command1;
-    // Set while an activation fill runs and, when the file could not be
-    // used, until the window has closed: the message box hands the
-    // activation back to this window when it closes, and that must not
-    // start another fill and another message.
-    bool m_busy = false;
-    // Set when the creation fill found the file unusable and closed the
-    // window: the load that comes with the same opening gives up too,
-    // rather than telling the player the same thing twice.
-    bool m_refuseNextLoad = false;
 };

@@ -6,12 +6,6 @@
 
 namespace scores {
 
-void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score)
-{
-    const auto files = makeSystemFileOps();
-    GameOverHighScoreStep(services, form2, score, *files);
-}
-
 void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score,
                            FileOps &files)
 {
@@ -57,8 +51,7 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
         services.messageBox->show(QString::fromStdString(stored.error));
 
     // A failed save left the old table in place, and the window lists it.
-    form2.Load();
-    form2.Show();
+    form2.Open();
 }
 
 } // namespace scores

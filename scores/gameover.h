@@ -15,13 +15,10 @@ namespace scores {
 
 class FileOps;
 
-// Called by the game tick on the tenth miss. Opens modal dialogs and waits
-// for them; the caller keeps its tick from running again meanwhile. When
-// the high-score file cannot be used it tells the player and changes
-// nothing on disk; the game goes on either way.
-void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score);
-
-// The same, with the file operations given.
+// Called by the game tick on the tenth miss, with the game folder's files.
+// Opens modal dialogs and waits for them; the caller keeps its tick from
+// running again meanwhile. When the high-score file cannot be used it tells
+// the player and changes nothing on disk; the game goes on either way.
 void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score,
                            FileOps &files);
 

@@ -79,7 +79,6 @@ Saved saveTable(FileOps &files, const std::vector<Record> &records)
         return fail("closing", TemporaryFile, s);
     if (Status s = files.replace(TemporaryFile, HighScoreFile); !s)
         return fail("renaming", TemporaryFile, s);
-    out.replaced = true;
     if (Status s = files.syncFolder(); !s) {
         out.error = "The new high scores are in " + files.displayPath(HighScoreFile)
             + ", but the system could not confirm that they are safe on the disk (" + s.detail

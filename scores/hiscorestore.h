@@ -1,6 +1,6 @@
 #pragma once
 // Reading the table from squibbo.hi and putting a new version in its place
-// through the temporary file xxx, both in the working directory.
+// through the temporary file xxx, both in the game folder.
 //
 // Several copies of the game may share the folder. A copy that saves holds
 // the lock on squibbo.lock from reading the table again until the new one
@@ -41,10 +41,10 @@ struct Loaded {
 Loaded loadTable(FileOps &files);
 
 struct Saved {
+    // False with an error when any step failed; the error says whether the
+    // new table is in place (only the folder sync after the rename failed)
+    // or the old one stays.
     bool ok = false;
-    // Whether squibbo.hi now holds the new records. It can be true with
-    // !ok: the rename worked but the folder could not be synced.
-    bool replaced = false;
     std::string error;
 };
 

@@ -41,7 +41,7 @@ cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" \
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 # The files the game reads at run time, as the build lists them.
-sed -n 's/^SQUIBBO_RUNTIME_FILES:INTERNAL=//p' "$build/CMakeCache.txt" | tr ';' '\n' \
+sed -n 's/^SQUIBBO_DELIVERED_PATHS:INTERNAL=//p' "$build/CMakeCache.txt" | tr ';' '\n' \
   | while read -r file; do cp "$file" "$stage/"; done
 
 (cd "$build" && rm -f "$name.zip" && cmake -E tar cf "$name.zip" --format=zip "$name")

@@ -11,10 +11,11 @@
 # Everything it makes (the program, the Wine prefix) stays under WORK-DIR.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 WORK-DIR" >&2
+if [ $# -ne 2 ]; then
+  echo "usage: $0 WORK-DIR RESOURCE-SCRIPT" >&2
   exit 2
 fi
+resources=$2
 started=$SECONDS
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$1"
@@ -45,7 +46,7 @@ if [ ! -f "$icon" ]; then
 fi
 
 echo "== Building the Windows test program"
-"$windres" -O coff -i "$root/about/win/squibbo.rc" -o "$work/squibbo_rc.o"
+"$windres" -O coff -i "$resources" -o "$work/squibbo_rc.o"
 "$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
   -static -static-libgcc -static-libstdc++ \
   -I "$root/about" \

@@ -19,7 +19,7 @@ HOME=$work openbox >/dev/null 2>&1 & wm=$!
 sleep 1
 
 # A game folder of its own, so the pictures show the delivered table.
-HOME=$work XDG_DATA_HOME=$work/data "$here/tools/squibbo-launcher.sh" \
+HOME=$work XDG_DATA_HOME=$work/data "$build/launcher/squibbo" \
   --program "$build/squibbo" --data "$here/assets" & game=$!
 
 window() {  # the id of the window titled $1

@@ -12,9 +12,9 @@
 # written through; a file that is already the same is left alone, so a
 # folder the player made read-only still starts the game.
 #
-# Installed, it sits in bin/ and finds the program and the delivered files
-# relative to itself (the install fills in the two paths below), so a moved
-# install still works. ./play names both instead.
+# The build fills in the delivered files and, for the installed launcher in
+# bin/, where the program and the delivered files lie relative to it, so a
+# moved install still works. ./play names both instead.
 set -euo pipefail
 
 say() { echo "squibbo: $*" >&2; }
@@ -22,6 +22,10 @@ say() { echo "squibbo: $*" >&2; }
 self_dir=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
 program="$self_dir/@SQUIBBO_PROGRAM_FROM_BIN@"
 data="$self_dir/@SQUIBBO_DATA_FROM_BIN@"
+# The files delivered beside the program; the table among them is the
+# starting table, the others are pictures and sounds.
+delivered=(@SQUIBBO_DELIVERED_WORDS@)
+table_name=squibbo.hi
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -34,7 +38,7 @@ done
 program=$(readlink -f "$program" || true)
 data=$(readlink -f "$data" || true)
 
-for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
+for f in "${delivered[@]}"; do
   [ -f "$data/$f" ] || { say "missing delivered file $data/$f"; exit 1; }
 done
 [ -x "$program" ] || { say "cannot find the program at $program"; exit 1; }
@@ -78,17 +82,17 @@ deliver() {
   return 1
 }
 
-for f in wendo.bmp pied.bmp fling2.wav splat.wav; do
-  deliver "$f" || exit 1
+for f in "${delivered[@]}"; do
+  [ "$f" = "$table_name" ] || deliver "$f" || exit 1
 done
 
 # The starting table, only when the folder has none. Never overwrite the
 # player's own table: ln makes the name only where nothing is, a link to a
 # missing file included, so nothing is written through such a link either.
-table=$game_dir/squibbo.hi
+table=$game_dir/$table_name
 if [ ! -e "$table" ] && [ ! -L "$table" ]; then
-  if tmp=$(mktemp "$game_dir/.squibbo.hi.XXXXXX" 2>/dev/null); then
-    if cp "$data/squibbo.hi" "$tmp" && chmod 0644 "$tmp"; then
+  if tmp=$(mktemp "$game_dir/.$table_name.XXXXXX" 2>/dev/null); then
+    if cp "$data/$table_name" "$tmp" && chmod 0644 "$tmp"; then
       # Where the folder takes no hard links, mv -n refuses to replace.
       ln "$tmp" "$table" 2>/dev/null || mv -nT "$tmp" "$table" 2>/dev/null || true
     fi

@@ -19,7 +19,7 @@ private Q_SLOTS:
     void init()
     {
         m_doubles.emplace();
-        m_services = m_doubles->services();
+        m_services = m_doubles->services(QString());
         m_about = new frmAbout(m_services, m_registry, &m_owner);
         m_about->Show();
         QVERIFY(QTest::qWaitForWindowActive(m_about->window()));

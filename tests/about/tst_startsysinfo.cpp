@@ -2,6 +2,7 @@
 // as it stands, the fallback to the folder of the second key, and the
 // unavailable message whenever no tool starts.
 
+#include "fonts.h"
 #include "frmabout.h"
 #include "memoryregistry.h"
 #include "testdoubles.h"
@@ -22,6 +23,8 @@ const QString InFolder = QStringLiteral("C:\\Tools\\MSINFO32.EXE");
 class StartSysInfoTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void startsToolOrTellsItIsUnavailable_data()
     {
         QTest::addColumn<uint>("pathType"); // 0: no "PATH" value
@@ -82,7 +85,7 @@ private Q_SLOTS:
         rt::testing::Doubles doubles;
         doubles.fileTest->files = {files.begin(), files.end()};
         doubles.programStart->startable = {startable.begin(), startable.end()};
-        rt::Services services = doubles.services();
+        rt::Services services = doubles.services(QString());
         QObject owner;
         frmAbout about(services, registry, &owner);
 
@@ -104,7 +107,7 @@ private Q_SLOTS:
         MemoryRegistry registry;
         rt::testing::Doubles doubles;
         doubles.programStart->startable = {Tool};
-        rt::Services services = doubles.services();
+        rt::Services services = doubles.services(QString());
         QObject owner;
         frmAbout about(services, registry, &owner);
 

@@ -7,6 +7,7 @@
 #include "services.h"
 #include "testdoubles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,7 +22,7 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_services = rt::Services::platform();
+        m_services = rt::Services::platform(QDir::tempPath());
         m_messages = new rt::testing::RecordingMessageBox;
         m_services.messageBox.reset(m_messages);
         m_registry = sysinfo::makePlatformRegistry();

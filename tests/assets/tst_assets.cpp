@@ -1,9 +1,11 @@
 // Checks the generated pictures, icons, sounds and score table: the files in
-// assets/ must be exactly what the generator makes, and each file must have
-// the layout the game and the Windows build rely on.
+// assets/ must hold exactly what the generator makes (the same pixels, the
+// same samples, the same text, however an encoder packs them), and each file
+// must have the layout the game and the Windows build rely on.
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -16,14 +18,16 @@
 
 namespace {
 
-const QStringList kGeneratedFiles = {
-    "fling2.wav", "icon.png", "picture1.bmp", "picture2.bmp", "pied.bmp", "splat.wav",
-    "squibbo.hi", "squibbo.ico", "wendo.bmp",
-    "icons/hicolor/16x16/apps/squibbo.png", "icons/hicolor/24x24/apps/squibbo.png",
-    "icons/hicolor/32x32/apps/squibbo.png", "icons/hicolor/48x48/apps/squibbo.png",
-    "icons/hicolor/64x64/apps/squibbo.png", "icons/hicolor/128x128/apps/squibbo.png",
-    "icons/hicolor/256x256/apps/squibbo.png",
-};
+// The files delivered beside the program (as the build lists them), the
+// design-time pictures and icons compiled in, and the menu icons.
+const QStringList kGeneratedFiles = QStringLiteral(SQUIBBO_DELIVERED).split(QLatin1Char(' '))
+    + QStringList{
+        "icon.png", "picture1.bmp", "picture2.bmp", "squibbo.ico",
+        "icons/hicolor/16x16/apps/squibbo.png", "icons/hicolor/24x24/apps/squibbo.png",
+        "icons/hicolor/32x32/apps/squibbo.png", "icons/hicolor/48x48/apps/squibbo.png",
+        "icons/hicolor/64x64/apps/squibbo.png", "icons/hicolor/128x128/apps/squibbo.png",
+        "icons/hicolor/256x256/apps/squibbo.png",
+    };
 
 quint32 le32(const QByteArray &b, int at)
 {
@@ -42,6 +46,48 @@ QByteArray readAll(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+// The samples of a 16-bit PCM wave file, with its rate and channels in
+// front; empty when it is no such file.
+QList<qint32> waveContent(const QByteArray &b)
+{
+    if (b.size() < 44 || b.left(4) != "RIFF" || b.mid(8, 4) != "WAVE")
+        return {};
+    QList<qint32> out{qint32(le32(b, 24)), qint32(le16(b, 22)), qint32(le16(b, 34))};
+    for (int at = 12; at + 8 <= b.size();) {
+        const int size = int(le32(b, at + 4));
+        if (b.mid(at, 4) == "data") {
+            for (int i = at + 8; i + 1 < at + 8 + size && i + 1 < b.size(); i += 2)
+                out.append(qint16(le16(b, i)));
+            return out;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// What a generated file holds, in a form that does not depend on how it
+// was packed: the pixels of a picture or icon, the samples of a sound, the
+// bytes of anything else.
+QString contentDifference(const QString &name, const QByteArray &made, const QByteArray &kept)
+{
+    if (name.endsWith(QLatin1String(".wav"))) {
+        const QList<qint32> a = waveContent(made), b = waveContent(kept);
+        return !a.isEmpty() && a == b ? QString() : QStringLiteral("the samples differ");
+    }
+    const QByteArray format = QFileInfo(name).suffix().toLatin1();
+    const bool decodable = QImageReader::supportedImageFormats().contains(format);
+    if (decodable && (format == "png" || format == "bmp" || format == "ico")) {
+        QImage a = QImage::fromData(made, format.constData());
+        QImage b = QImage::fromData(kept, format.constData());
+        if (a.isNull() || b.isNull())
+            return QStringLiteral("a picture does not decode");
+        a = a.convertToFormat(QImage::Format_ARGB32);
+        b = b.convertToFormat(QImage::Format_ARGB32);
+        return a == b ? QString() : QStringLiteral("the pixels differ");
+    }
+    return made == kept ? QString() : QStringLiteral("the bytes differ");
 }
 
 int channelGap(QRgb a, QRgb b)
@@ -117,7 +163,9 @@ void AssetsTest::committedFilesMatchGenerator()
     const QByteArray made = readAll(fresh(name));
     const QByteArray kept = readAll(committed(name));
     QVERIFY2(!kept.isEmpty(), "missing from assets/");
-    QVERIFY2(made == kept, "assets/ is stale: rebuild the target squibbo_regen_assets");
+    const QString difference = contentDifference(name, made, kept);
+    QVERIFY2(difference.isEmpty(),
+             qPrintable(difference + QStringLiteral(": assets/ is stale, rebuild the target squibbo_regen_assets")));
 }
 
 void AssetsTest::bitmapLayout_data()

@@ -43,7 +43,6 @@ private Q_SLOTS:
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("RIFF\x24\x10\x00\x00WAVEfmt \x10\x00", 18);
         broken.close();
-        QDir::setCurrent(m_folder.path());
     }
 
     void everyPlayIsHeardOnTime()
@@ -57,7 +56,7 @@ private Q_SLOTS:
                  "the recording's timing did not settle within 20 s");
 
         const auto from = Clock::now();
-        std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound();
+        std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(m_folder.path());
         const std::vector<Play> plays = gamePattern(kThrows, 20240611);
         Clock::duration longestCall{};
         // The service lives to the end: a faulty one may hang on its way out,

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -25,7 +26,7 @@ constexpr const char *kChildFlag = "--play-without-server";
 // output how long the longest call took.
 int playWithoutServer()
 {
-    std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound();
+    std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(QDir::currentPath());
     qint64 longestNs = 0;
     const auto play = [&](const char *name) {
         QElapsedTimer call;

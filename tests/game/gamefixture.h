@@ -5,9 +5,14 @@
 #include "form1.h"
 #include "testdoubles.h"
 
+#include <QTemporaryDir>
+
 struct Game {
+    // An empty game folder of its own: no pictures or sounds unless a test
+    // puts them there.
+    QTemporaryDir folder;
     rt::testing::Doubles doubles;
-    rt::Services services = doubles.services();
+    rt::Services services = doubles.services(folder.path());
     Form1 form{services, nullptr};
 
     explicit Game(float firstRandom = 0.25f)

@@ -1,6 +1,7 @@
 // The main window as it opens: layout, captions, fonts, tab order, the
 // state after Form_Load, and the timers before the first hit.
 
+#include "fonts.h"
 #include "gamefixture.h"
 
 #include <QSignalSpy>
@@ -9,6 +10,8 @@
 class Form1Test : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void windowFrame()
     {
         Game game;

@@ -1,6 +1,7 @@
 // A game tick by tick: Wendo's steps and turns, the pie's flight, hits and
 // their points, misses, levels, the pause and the end of a game.
 
+#include "fonts.h"
 #include "gamefixture.h"
 #include "numbers.h"
 
@@ -14,6 +15,8 @@
 class GameplayTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void throwFlagsThePieAndLocksTheButton()
     {
         Game game;
@@ -191,15 +194,12 @@ private Q_SLOTS:
 
     void aHitPausesTheGame()
     {
-        QTemporaryDir dir;
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        QPixmap pied(105, 129);
-        pied.fill(Qt::white);
-        QVERIFY(pied.save(QStringLiteral("pied.bmp")));
-
         Game game;
         Form1 &f = game.form;
+        QPixmap pied(105, 129);
+        pied.fill(Qt::white);
+        QVERIFY(pied.save(game.folder.filePath(QStringLiteral("pied.bmp"))));
+
         game.throwAndTick(2800.0f, 1000.0f);
         QVERIFY(!f.Timer1->Enabled());
         QVERIFY(f.Timer2->Enabled());
@@ -226,21 +226,16 @@ private Q_SLOTS:
         QCOMPARE(f.PieFlying, 0);
         QCOMPARE(f.TurnedThisThrow, 0);
         QCOMPARE(f.Picture1->picture().toImage(), Form1::designPicture1().toImage());
-        QDir::setCurrent(old);
     }
 
     void aMissingPiedPictureStillPauses()
     {
-        QTemporaryDir dir;
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         Game game;
         Form1 &f = game.form;
         f.Picture1->setPicture(QPixmap());
         game.throwAndTick(2800.0f, 1000.0f);
         QCOMPARE(f.Picture1->picture().toImage(), Form1::designPicture1().toImage());
         QVERIFY(f.Timer2->Enabled());
-        QDir::setCurrent(old);
     }
 
     void speedAndLevelsOverAGame()

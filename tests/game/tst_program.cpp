@@ -1,13 +1,14 @@
 // The three windows wired together: the main window's buttons, the end of
 // a game through the high-score step, and the end of the program.
 
+#include "fonts.h"
 #include "form1.h"
 #include "form2.h"
 #include "frmabout.h"
 #include "program.h"
 #include "testdoubles.h"
 
-#include "../scores/scorestesting.h"
+#include "scorestesting.h"
 
 #include <QGuiApplication>
 #include <QElapsedTimer>
@@ -21,10 +22,11 @@ const QByteArray Table = "\"A\",900\r\n\"B\",800\r\n\"C\",700\r\n\"D\",600\r\n\"
                          "\"F\",400\r\n\"G\",300\r\n\"H\",200\r\n\"I\",100\r\n\"J\",0\r\n";
 
 struct Run {
+    explicit Run(const GameFolder &dir) : folder(dir.path()) { main.Show(); }
+    QString folder;
     rt::testing::Doubles doubles;
-    Program program{doubles.services()};
+    Program program{doubles.services(folder)};
     Form1 &main = program.form1();
-    Run() { main.Show(); }
 };
 
 // Ten throws that fly off the top with Wendo far to the right: a game over.
@@ -48,11 +50,13 @@ QLabel *label(Form2 &form, int number)
 class ProgramTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void buttonsOpenOneWindowEach()
     {
-        TempWorkDir dir;
-        QVERIFY(writeBytes(QStringLiteral("squibbo.hi"), Table));
-        Run run;
+        GameFolder dir;
+        QVERIFY(writeBytes(dir.file("squibbo.hi"), Table));
+        Run run(dir);
         run.main.Command2_Click();
         rt::FormWindow *about = run.program.about().window();
         QVERIFY(about && about->isVisible());
@@ -71,9 +75,9 @@ private Q_SLOTS:
 
     void theEndOfAGameListsTheNewEntry()
     {
-        TempWorkDir dir;
-        QVERIFY(writeBytes(QStringLiteral("squibbo.hi"), Table));
-        Run run;
+        GameFolder dir;
+        QVERIFY(writeBytes(dir.file("squibbo.hi"), Table));
+        Run run(dir);
         run.doubles.inputBox->answers = {QStringLiteral("Pie Master")};
         Form1 &f = run.main;
         f.Score = 750;
@@ -98,9 +102,9 @@ private Q_SLOTS:
 
     void theProgramEndsWithItsLastWindow()
     {
-        TempWorkDir dir;
-        QVERIFY(writeBytes(QStringLiteral("squibbo.hi"), Table));
-        Run run;
+        GameFolder dir;
+        QVERIFY(writeBytes(dir.file("squibbo.hi"), Table));
+        Run run(dir);
         run.main.Command2_Click();
         QSignalSpy lastClosed(qGuiApp, &QGuiApplication::lastWindowClosed);
         bool ranOnWithoutMain = false;

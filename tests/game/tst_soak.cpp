@@ -1,6 +1,7 @@
 // A million ticks of play with throws at random moments. Whatever happens,
 // the game's numbers stay sane and the two timers never run together.
 
+#include "fonts.h"
 #include "gamefixture.h"
 
 #include <QTest>
@@ -23,6 +24,8 @@ private:
 class SoakTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void millionTicks()
     {
         const std::uint64_t seed = qEnvironmentVariableIsSet("SQUIBBO_SOAK_SEED")
@@ -32,7 +35,8 @@ private Q_SLOTS:
             + " (run again with SQUIBBO_SOAK_SEED=" + QByteArray::number(seed) + ")";
 
         rt::testing::Doubles doubles;
-        rt::Services services = doubles.services();
+        // No game folder: the game plays without pictures from files.
+        rt::Services services = doubles.services(QString());
         services.random = std::make_unique<SeededRandom>(seed);
         Form1 form(services, nullptr);
         form.Load();

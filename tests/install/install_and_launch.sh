@@ -3,8 +3,11 @@
 # metainfo, moves the install elsewhere, then starts the installed launcher
 # with a fresh home under Xvfb: the main window must appear and the player's
 # game folder must be made with the delivered files.
+# Usage: install_and_launch.sh BUILD-DIR DELIVERED-FILE...
 set -euo pipefail
 build=$1
+shift
+delivered=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -41,7 +44,7 @@ launch() {
 
 launch || fail "the installed game did not show its main window"
 game=$home/.local/share/squibbo
-for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
+for f in "${delivered[@]}"; do
   cmp -s "$game/$f" "$work/moved/share/squibbo/$f" || fail "$f was not delivered to $game"
 done
 

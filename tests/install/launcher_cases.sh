@@ -4,8 +4,13 @@
 # the player's own table, a dangling link for the table. The game itself is
 # stood in for by a small program that notes the folder it was started in.
 # Run as root, the cases that need permissions to hold run as nobody.
+# Usage: launcher_cases.sh LAUNCHER DELIVERED-FILE...   (the launcher as the
+# build configured it, and the delivered files as the build lists them)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
+launcher=$1
+shift
+all_delivered=("$@")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 chmod 755 "$work"
@@ -18,9 +23,9 @@ check() { # what, then a command that must succeed
   if "$@"; then passes=$((passes + 1)); else echo "FAIL: $what" >&2; failures=$((failures + 1)); fi
 }
 
-cp "$src/tools/squibbo-launcher.sh" "$work/launcher"
+cp "$launcher" "$work/launcher"
 mkdir "$work/data"
-for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
+for f in "${all_delivered[@]}"; do
   cp "$src/assets/$f" "$work/data/$f"
 done
 mkdir -m 1777 "$work/notes"
@@ -30,7 +35,9 @@ pwd > "$work/notes/started"
 STUB
 chmod 755 "$work/game"
 chmod -R a+rX "$work"
-delivered=(wendo.bmp pied.bmp fling2.wav splat.wav)
+# The pictures and sounds: every delivered file but the table.
+delivered=()
+for f in "${all_delivered[@]}"; do [ "$f" = squibbo.hi ] || delivered+=("$f"); done
 
 as_player=()
 [ "$(id -u)" -eq 0 ] && as_player=(setpriv --reuid=nobody --regid=nogroup --clear-groups)

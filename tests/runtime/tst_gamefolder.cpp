@@ -2,6 +2,7 @@
 // program: what is brought in, what is never touched, and what is told.
 
 #include "gamefolder.h"
+#include "release.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,8 +36,8 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("delivered")));
-        for (const QString &name : rt::deliveredFiles())
-            put(delivered(name), "delivered " + name.toUtf8());
+        for (const char *name : rt::DeliveredFiles)
+            put(delivered(QString::fromLatin1(name)), QByteArray("delivered ") + name);
     }
 
     void fillsTheFolder_data()
@@ -68,7 +69,8 @@ private Q_SLOTS:
 
         QCOMPARE(rt::prepareGameFolder(delivered(QString()), game(QString())), QString());
 
-        for (const QString &name : rt::deliveredFiles()) {
+        for (const char *file : rt::DeliveredFiles) {
+            const QString name = QString::fromLatin1(file);
             if (name != QLatin1String(rt::DeliveredTable))
                 QCOMPARE(bytesOf(game(name)), bytesOf(delivered(name)));
         }

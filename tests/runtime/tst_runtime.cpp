@@ -1,6 +1,7 @@
 // The runtime layer: number forms, 16-bit saturation, picture boxes in
 // twips, timers and the life of a window.
 
+#include "fonts.h"
 #include "controls.h"
 #include "form.h"
 #include "numbers.h"
@@ -25,8 +26,8 @@ protected:
     {
         ++builds;
         w->setClientSize(3000, 1500);
-        label = rt::makeLabel(w, QStringLiteral("Label1"), QStringLiteral("design"), 120, 120,
-                              1500, 255, 8.25, 0);
+        label = rt::makeLabel(w, {.name = QStringLiteral("Label1"), .caption = QStringLiteral("design"),
+                                  .at = {.left = 120, .top = 120, .width = 1500, .height = 255}});
     }
     void Form_Initialize() override { ++initializes; }
     void Form_Load() override { ++loads; }
@@ -38,6 +39,8 @@ protected:
 class RuntimeTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // As the program does at its start.
+    void initTestCase() { rt::registerFontSubstitutes(); }
     void numberForms_data()
     {
         QTest::addColumn<int>("value");
@@ -81,7 +84,8 @@ private Q_SLOTS:
     void pictureBoxKeepsTwipsAsSet()
     {
         QWidget parent;
-        rt::PictureBox box(&parent, QStringLiteral("Picture1"), QPixmap(), 2760, 240, 1575, 1935, 1);
+        rt::PictureBox box(&parent, QStringLiteral("Picture1"), QPixmap(),
+                           {.left = 2760, .top = 240, .width = 1575, .height = 1935}, 1);
         QCOMPARE(box.size(), QSize(105, 129));
         box.Move(2767.5f);
         // The box reports exactly what was set, though it sits on a pixel.
@@ -180,8 +184,11 @@ private Q_SLOTS:
     void enterAndEscapePressTheirButtons()
     {
         rt::FormWindow window(QStringLiteral("Dialog"));
-        auto *ok = rt::makeButton(&window, QStringLiteral("cmdOK"), QStringLiteral("OK"), 0, 0, 1200, 375, 8.25, 0);
-        auto *other = rt::makeButton(&window, QStringLiteral("cmdOther"), QStringLiteral("Other"), 0, 600, 1200, 375, 8.25, 1);
+        auto *ok = rt::makeButton(&window, {.name = QStringLiteral("cmdOK"), .caption = QStringLiteral("OK"),
+                                            .at = {.left = 0, .top = 0, .width = 1200, .height = 375}});
+        auto *other = rt::makeButton(&window, {.name = QStringLiteral("cmdOther"), .caption = QStringLiteral("Other"),
+                                               .at = {.left = 0, .top = 600, .width = 1200, .height = 375},
+                                               .tabIndex = 1});
         window.setDefaultButton(ok);
         window.setCancelButton(ok);
         QSignalSpy okClicks(ok, &QPushButton::clicked);

@@ -1,5 +1,5 @@
 // One copy of the game, headless, ending game after game on the table in
-// the working directory through the game's own end-of-game step, with the
+// its working folder, its game folder as for the real game, through the game's own end-of-game step, with the
 // high-score window opening after each; or a reader that reads the table
 // over and over as the high-score window does. The concurrency test runs
 // several of each side by side on one table.
@@ -22,9 +22,11 @@
 #include "form2.h"
 #include "gameover.h"
 #include "hiscorestore.h"
+#include "steppedfileops.h"
 #include "testdoubles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
@@ -42,8 +44,9 @@ int play(int games, quint32 seed, const QString &journalName)
     }
     QRandomGenerator rng(seed);
     rt::testing::Doubles doubles;
-    rt::Services services = doubles.services();
-    Form2 form2(services, nullptr);
+    rt::Services services = doubles.services(QDir::currentPath());
+    auto system = scores::makeSystemFileOps(services.folder.toStdString());
+    Form2 form2(services, *system, nullptr);
     auto sitAtDialog = [&] { QThread::usleep(rng.bounded(15000)); };
     bool prompted = false;
     doubles.inputBox->onAsk = [&] {
@@ -52,7 +55,6 @@ int play(int games, quint32 seed, const QString &journalName)
     };
     doubles.messageBox->onShow = sitAtDialog;
 
-    auto system = scores::makeSystemFileOps();
     int saved = 0;
     int crowded = 0;
     int failures = 0;
@@ -102,7 +104,7 @@ int play(int games, quint32 seed, const QString &journalName)
 
 int read(const QString &stopFile)
 {
-    auto files = scores::makeSystemFileOps();
+    auto files = scores::makeSystemFileOps(QDir::currentPath().toStdString());
     long reads = 0;
     long bad = 0;
     // One more read after the stop file appears sees the final table.

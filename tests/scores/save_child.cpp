@@ -1,11 +1,11 @@
 // The save at the end of one game, as the game makes it, on the table in
-// the working directory: the table is read before the name prompt, then
+// the game folder FOLDER: the table is read before the name prompt, then
 // the entry is stored under the lock. The tests run it as a separate
 // process, to kill it or stop it in the middle of a save, or to give up on
 // it when it hangs.
 //
-//   hiscore_save_child [--score N] [--name TEXT] [--kill-at STEP]
-//                      [--stop-at STEP] [--patience MS]
+//   hiscore_save_child --folder FOLDER [--score N] [--name TEXT]
+//                      [--kill-at STEP] [--stop-at STEP] [--patience MS]
 //
 // --kill-at ends it with SIGKILL and --stop-at stops it with SIGSTOP just
 // before file operation number STEP (counted as SteppedFileOps counts
@@ -14,6 +14,7 @@
 // 200 when the table could not be read before the prompt.
 
 #include "hiscorestore.h"
+#include "steppedfileops.h"
 
 #include <csignal>
 #include <cstdio>
@@ -26,9 +27,12 @@ int main(int argc, char **argv)
     int stopAt = -1;
     long patience = scores::LockPatience.count();
     scores::Record entry{"Kim", 650};
+    std::string folder = ".";
     for (int i = 1; i + 1 < argc; i += 2) {
         const char *value = argv[i + 1];
-        if (!std::strcmp(argv[i], "--score"))
+        if (!std::strcmp(argv[i], "--folder"))
+            folder = value;
+        else if (!std::strcmp(argv[i], "--score"))
             entry.score = static_cast<std::int16_t>(std::atoi(value));
         else if (!std::strcmp(argv[i], "--name"))
             entry.name = scores::sanitizeName(value);
@@ -39,7 +43,7 @@ int main(int argc, char **argv)
         else if (!std::strcmp(argv[i], "--patience"))
             patience = std::atol(value);
     }
-    auto system = scores::makeSystemFileOps();
+    auto system = scores::makeSystemFileOps(folder);
     scores::SteppedFileOps files(*system, [&](int step, std::string_view) {
         if (step == killAt)
             std::raise(SIGKILL);

@@ -24,21 +24,24 @@ void ConcurrentGamesTest::gamesEndingTogetherLoseNothing()
     const int games = qEnvironmentVariableIsSet("SQUIBBO_GAMES")
         ? qEnvironmentVariableIntValue("SQUIBBO_GAMES")
         : 400;
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
+    GameFolder dir;
+    QVERIFY(dir.isValid());
     std::vector<Record> seeded;
     for (int i = 0; i < TableSize; ++i)
         seeded.push_back({"Seed " + std::to_string(i + 1), static_cast<std::int16_t>(-3000 - 10 * i)});
-    QVERIFY(writeBytes(HighScoreFile, QByteArray::fromStdString(formatRecords(seeded))));
+    QVERIFY(writeBytes(dir.file(HighScoreFile), QByteArray::fromStdString(formatRecords(seeded))));
 
     QElapsedTimer clock;
     clock.start();
+    // Each copy plays in its working folder, as the game does.
     QProcess reader;
+    reader.setWorkingDirectory(dir.path());
     reader.start(PLAYER_CHILD, {"read", "stop"});
     QVERIFY(reader.waitForStarted());
     std::vector<std::unique_ptr<QProcess>> children;
     for (int p = 0; p < players; ++p) {
         children.push_back(std::make_unique<QProcess>());
+        children.back()->setWorkingDirectory(dir.path());
         children.back()->start(PLAYER_CHILD, {"play", QString::number(games), QString::number(p + 1), "journal"});
         QVERIFY(children.back()->waitForStarted());
     }
@@ -49,7 +52,7 @@ void ConcurrentGamesTest::gamesEndingTogetherLoseNothing()
                  (said + '\n' + child->readAllStandardError()).constData());
         qInfo("player: %s", said.constData());
     }
-    QVERIFY(writeBytes("stop", {}));
+    QVERIFY(writeBytes(dir.file("stop"), {}));
     QVERIFY(reader.waitForFinished(60'000));
     const QByteArray readerSaid = reader.readAllStandardOutput().trimmed();
     QVERIFY2(reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0, readerSaid.constData());
@@ -58,7 +61,7 @@ void ConcurrentGamesTest::gamesEndingTogetherLoseNothing()
     // Replays the journal from the seeded table, as each game chose.
     Table replayed;
     std::copy(seeded.begin(), seeded.end(), replayed.begin());
-    const QList<QByteArray> lines = readBytes("journal").split('\n');
+    const QList<QByteArray> lines = readBytes(dir.file("journal")).split('\n');
     int saves = 0;
     int entries = 0;
     for (const QByteArray &line : lines) {
@@ -76,8 +79,8 @@ void ConcurrentGamesTest::gamesEndingTogetherLoseNothing()
     }
     QCOMPARE(saves, players * games);
 
-    const Loaded final = [] {
-        const auto files = makeSystemFileOps();
+    const Loaded final = [&] {
+        const auto files = makeSystemFileOps(dir.native());
         return loadTable(*files);
     }();
     QVERIFY2(final.ok, final.error.c_str());
@@ -95,7 +98,7 @@ void ConcurrentGamesTest::gamesEndingTogetherLoseNothing()
         QCOMPARE(QString::fromStdString(final.table[k].name), QString::fromStdString(replayed[k].name));
         QCOMPARE(final.table[k].score, replayed[k].score);
     }
-    QVERIFY(!QFile::exists(TemporaryFile));
+    QVERIFY(!QFile::exists(dir.file(TemporaryFile)));
 }
 
 QTEST_GUILESS_MAIN(ConcurrentGamesTest)

@@ -1,5 +1,5 @@
 // The end of a game and the high-score window, on real files in a
-// temporary working directory and with the dialogs doubled.
+// temporary game folder and with the dialogs doubled.
 
 #include "form2.h"
 #include "gameover.h"
@@ -47,11 +47,17 @@ QByteArray standardWith(int before, const QByteArray &line)
     return out.insert(at, line + "\r\n");
 }
 
-// One game's worth of doubles and a fresh high-score window.
+// One game's worth of doubles and a fresh high-score window, playing in
+// the game folder `dir`.
 struct Game {
+    explicit Game(const QString &folderPath) : folder(folderPath) {}
+    explicit Game(const GameFolder &dir) : Game(dir.path()) {}
+
+    QString folder;
     rt::testing::Doubles doubles;
-    rt::Services services = doubles.services();
-    Form2 form2{services, nullptr};
+    rt::Services services = doubles.services(folder);
+    std::unique_ptr<scores::FileOps> files = scores::makeSystemFileOps(folder.toStdString());
+    Form2 form2{services, *files, nullptr};
 
     QString rankText(int k) const { return label(k + 1); }
     QString scoreText(int k) const { return label(k + 11); }
@@ -144,16 +150,16 @@ void HighScoresTest::gameOverStoresEntryAtItsRank()
     QFETCH(QString, typed);
     QFETCH(QByteArray, after);
     QFETCH(bool, prompted);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", before));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), before));
+    Game game(dir);
     game.doubles.inputBox->answers = {typed};
 
-    scores::GameOverHighScoreStep(game.services, game.form2, std::int16_t(score));
+    scores::GameOverHighScoreStep(game.services, game.form2, std::int16_t(score), *game.files);
 
-    QCOMPARE(readBytes("squibbo.hi"), after);
-    QCOMPARE(snapshot().keys(), (QStringList{"./squibbo.hi", "./squibbo.lock"}));
+    QCOMPARE(readBytes(dir.file("squibbo.hi")), after);
+    QCOMPARE(snapshot(dir.path()).keys(), (QStringList{"./squibbo.hi", "./squibbo.lock"}));
     const auto &asked = game.doubles.inputBox->asked;
     QCOMPARE(int(asked.size()), prompted ? 1 : 0);
     if (prompted) {
@@ -233,40 +239,39 @@ void HighScoresTest::badFileIsReportedAndLeftAlone()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, what);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
+    GameFolder dir;
+    QVERIFY(dir.isValid());
     if (content == "<folder>")
-        QVERIFY(QDir().mkdir("squibbo.hi") && writeBytes("squibbo.hi/inside", Standard));
+        QVERIFY(QDir(dir.path()).mkdir("squibbo.hi") && writeBytes(dir.file("squibbo.hi/inside"), Standard));
     else if (content == "<fifo>")
-        QVERIFY(::mkfifo("squibbo.hi", 0644) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(dir.file("squibbo.hi")).constData(), 0644) == 0);
     else if (content == "<zero>")
-        QVERIFY(QFile::link("/dev/zero", "squibbo.hi"));
+        QVERIFY(QFile::link("/dev/zero", dir.file("squibbo.hi")));
     else if (content != "<missing>")
-        QVERIFY(writeBytes("squibbo.hi", content));
-    const auto before = snapshot();
-    Game game;
+        QVERIFY(writeBytes(dir.file("squibbo.hi"), content));
+    const auto before = snapshot(dir.path());
+    Game game(dir);
     game.doubles.inputBox->answers = {"Zed"};
 
-    scores::GameOverHighScoreStep(game.services, game.form2, 30000);
+    scores::GameOverHighScoreStep(game.services, game.form2, 30000, *game.files);
     QCOMPARE(game.messages(), 1);
     const QString message = game.doubles.messageBox->shown[0].text;
-    QVERIFY2(message.contains(QDir::current().absoluteFilePath("squibbo.hi")), qPrintable(message));
+    QVERIFY2(message.contains(dir.file("squibbo.hi")), qPrintable(message));
     QVERIFY2(message.contains(what), qPrintable(message));
     QVERIFY(game.doubles.inputBox->asked.empty());
     QVERIFY(!game.form2.isLoaded());
 
     // "High Scores": the first opening runs into the file in the creation
     // fill, a later one in the activation fill.
-    game.form2.Load();
-    game.form2.Show();
+    game.form2.Open();
     QCOMPARE(game.messages(), 2);
     QVERIFY(!game.form2.isLoaded());
-    game.form2.Show();
+    game.form2.Open();
     QTRY_VERIFY(!game.form2.isLoaded());
     QTest::qWait(20);
     QCOMPARE(game.messages(), 3);
     QCOMPARE(game.doubles.messageBox->shown[2].text, game.doubles.messageBox->shown[1].text);
-    QCOMPARE(snapshot(), before);
+    QCOMPARE(snapshot(dir.path()), before);
 }
 
 void HighScoresTest::failedStepKeepsOldTable_data()
@@ -287,13 +292,13 @@ void HighScoresTest::failedStepKeepsOldTable_data()
 void HighScoresTest::failedStepKeepsOldTable()
 {
     QFETCH(int, failAt);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    QVERIFY(writeBytes("xxx", "\"stale\",1\r\n\"ha"));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    QVERIFY(writeBytes(dir.file("xxx"), "\"stale\",1\r\n\"ha"));
+    Game game(dir);
     game.doubles.inputBox->answers = {"Kim"};
-    FaultyFileOps files(failAt);
+    FaultyFileOps files(dir.native(), failAt);
 
     scores::GameOverHighScoreStep(game.services, game.form2, 650, files);
 
@@ -302,8 +307,8 @@ void HighScoresTest::failedStepKeepsOldTable()
     QCOMPARE(game.messages(), 1);
     const QString message = game.doubles.messageBox->shown[0].text;
     QVERIFY2(message.contains("injected failure") && message.contains("squibbo.hi"), qPrintable(message));
-    QCOMPARE(readBytes("squibbo.hi"), failAt <= rename ? Standard : standardWith(3, "\"Kim\",650"));
-    QCOMPARE(QFile::exists("xxx"), failAt < create);
+    QCOMPARE(readBytes(dir.file("squibbo.hi")), failAt <= rename ? Standard : standardWith(3, "\"Kim\",650"));
+    QCOMPARE(QFile::exists(dir.file("xxx")), failAt < create);
     if (failAt == 0 || failAt == readAgain) {
         QVERIFY2(message.contains("cannot be read") && message.contains("was not recorded"), qPrintable(message));
         QVERIFY(!game.form2.isLoaded());
@@ -349,22 +354,22 @@ void HighScoresTest::otherGameSavesDuringThePrompt()
     QFETCH(int, score);
     QFETCH(QByteArray, after);
     QFETCH(bool, crowdedOut);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
     game.doubles.inputBox->answers = {"Kim"};
     game.doubles.inputBox->onAsk = [&] {
-        const auto otherCopy = scores::makeSystemFileOps();
+        const auto otherCopy = scores::makeSystemFileOps(dir.native());
         for (int i = 0; i < others.size(); ++i) {
             const scores::Record entry{"O" + std::to_string(i + 1), std::int16_t(others[i])};
             QVERIFY(scores::storeGame(*otherCopy, entry).ok);
         }
     };
 
-    scores::GameOverHighScoreStep(game.services, game.form2, std::int16_t(score));
+    scores::GameOverHighScoreStep(game.services, game.form2, std::int16_t(score), *game.files);
 
-    QCOMPARE(readBytes("squibbo.hi"), after);
+    QCOMPARE(readBytes(dir.file("squibbo.hi")), after);
     QCOMPARE(game.messages(), crowdedOut ? 1 : 0);
     if (crowdedOut)
         QCOMPARE(game.doubles.messageBox->shown[0].text,
@@ -397,11 +402,11 @@ void HighScoresTest::richTextIsShownAsPlainText()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, shown);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", QByteArray(Standard).replace("\"Ann\",900", line)));
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), QByteArray(Standard).replace("\"Ann\",900", line)));
     QVERIFY(Qt::mightBeRichText(shown.mid(shown.indexOf('<'))));
-    Game game;
+    Game game(dir);
     game.services.messageBox = rt::makeDialogMessageBox();
     QStringList texts;
     QList<Qt::TextFormat> formats;
@@ -416,7 +421,7 @@ void HighScoresTest::richTextIsShownAsPlainText()
             box->accept();
     });
 
-    game.form2.Show();
+    game.form2.Open();
 
     if (shown.startsWith("#1")) {
         QVERIFY(texts.isEmpty());
@@ -453,10 +458,10 @@ void HighScoresTest::nameLimitCountsCharacters()
 {
     QFETCH(QStringList, keys);
     QFETCH(QString, stored);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
     game.services.inputBox = rt::makeDialogInputBox();
     QString prompt;
     Qt::TextFormat promptFormat = Qt::AutoText;
@@ -477,11 +482,11 @@ void HighScoresTest::nameLimitCountsCharacters()
         QTest::keyClick(edit, Qt::Key_Return);
     });
 
-    scores::GameOverHighScoreStep(game.services, game.form2, 650);
+    scores::GameOverHighScoreStep(game.services, game.form2, 650, *game.files);
 
     QCOMPARE(prompt, QStringLiteral("Enter your name:"));
     QCOMPARE(promptFormat, Qt::PlainText);
-    QCOMPARE(readBytes("squibbo.hi"), standardWith(3, "\"" + stored.toUtf8() + "\",650"));
+    QCOMPARE(readBytes(dir.file("squibbo.hi")), standardWith(3, "\"" + stored.toUtf8() + "\",650"));
 }
 
 // A disk with no room left: the save fails with the system's words, xxx
@@ -497,31 +502,27 @@ void HighScoresTest::fullDiskKeepsOldTable()
     const QByteArray where = mountPoint.path().toLocal8Bit();
     if (::mount("tmpfs", where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
         QSKIP("this machine does not let the test mount a tmpfs");
-    const QString old = QDir::currentPath();
-    auto unmount = qScopeGuard([&] {
-        QDir::setCurrent(old);
-        ::umount2(where.constData(), MNT_DETACH);
-    });
-    QVERIFY(QDir::setCurrent(mountPoint.path()));
-    QVERIFY(writeBytes("squibbo.hi", Standard));
+    auto unmount = qScopeGuard([&] { ::umount2(where.constData(), MNT_DETACH); });
+    const QDir disk(mountPoint.path());
+    QVERIFY(writeBytes(disk.filePath("squibbo.hi"), Standard));
     // Fills the disk to the last byte.
     {
-        QFile filler("filler");
+        QFile filler(disk.filePath("filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(4096, 'f');
         while (filler.write(block) == block.size()) {
         }
     }
-    Game game;
+    Game game(disk.path());
     game.doubles.inputBox->answers = {"Kim"};
 
-    scores::GameOverHighScoreStep(game.services, game.form2, 650);
+    scores::GameOverHighScoreStep(game.services, game.form2, 650, *game.files);
 
     QCOMPARE(game.messages(), 1);
     const QString message = game.doubles.messageBox->shown[0].text;
     QVERIFY2(message.contains("No space left on device") && message.contains("is unchanged"), qPrintable(message));
-    QCOMPARE(readBytes("squibbo.hi"), Standard);
-    QVERIFY(!QFile::exists("xxx"));
+    QCOMPARE(readBytes(disk.filePath("squibbo.hi")), Standard);
+    QVERIFY(!QFile::exists(disk.filePath("xxx")));
     QCOMPARE(game.rankText(4), QStringLiteral("#4 - Dee"));
 #else
     QSKIP("needs Linux mounts");
@@ -530,11 +531,11 @@ void HighScoresTest::fullDiskKeepsOldTable()
 
 void HighScoresTest::windowFollowsItsDesign()
 {
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
-    game.form2.Load();
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
+    game.form2.Open();
     rt::FormWindow *w = game.form2.window();
     QCOMPARE(w->windowTitle(), QStringLiteral(" "));
     QCOMPARE(w->minimumSize(), QSize(312, 273));
@@ -563,13 +564,13 @@ void HighScoresTest::windowFollowsItsDesign()
 
 void HighScoresTest::windowListsFirstTenRecords()
 {
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", records({{"Champ", 1250}, {"", -300}, {"Zero", 0}, {"D", -1}, {"E", -2},
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), records({{"Champ", 1250}, {"", -300}, {"Zero", 0}, {"D", -1}, {"E", -2},
                                               {"F", -3}, {"G", -4}, {"H", -5}, {"I", -6}, {"Last", -32768},
                                               {"Hidden", -32768}})));
-    Game game;
-    game.form2.Show();
+    Game game(dir);
+    game.form2.Open();
     const QStringList ranks = {"#1 - Champ", "#2 - ", "#3 - Zero", "#4 - D", "#5 - E",
                                "#6 - F", "#7 - G", "#8 - H", "#9 - I", "#10 - Last"};
     const QStringList scores = {" 1250", "-300", " 0", "-1", "-2", "-3", "-4", "-5", "-6", "-32768"};
@@ -581,21 +582,21 @@ void HighScoresTest::windowListsFirstTenRecords()
 
 void HighScoresTest::activationRereadsFile()
 {
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
     QWidget other;
     other.show();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    game.form2.Show();
+    game.form2.Open();
     QVERIFY(QTest::qWaitForWindowActive(game.form2.window()));
     QCOMPARE(game.rankText(1), QStringLiteral("#1 - Ann"));
 
     // The player goes to another window; the file changes meanwhile.
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    QVERIFY(writeBytes("squibbo.hi", QByteArray(Standard).replace("\"Ann\",900", "\"New\",-7")));
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), QByteArray(Standard).replace("\"Ann\",900", "\"New\",-7")));
     QCOMPARE(game.rankText(1), QStringLiteral("#1 - Ann"));
     game.form2.window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(game.form2.window()));
@@ -605,8 +606,8 @@ void HighScoresTest::activationRereadsFile()
     // "High Scores" again while it is open brings it up and rereads it.
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    game.form2.Show();
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    game.form2.Open();
     QTRY_COMPARE(game.rankText(1), QStringLiteral("#1 - Ann"));
     QCOMPARE(game.messages(), 0);
 }
@@ -615,17 +616,17 @@ void HighScoresTest::activationRereadsFile()
 // that must not start another fill, another message and so on forever.
 void HighScoresTest::damagedFileOnActivationIsToldOnce()
 {
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
     QWidget other;
     other.show();
-    game.form2.Show();
+    game.form2.Open();
     QVERIFY(QTest::qWaitForWindowActive(game.form2.window()));
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    QVERIFY(writeBytes("squibbo.hi", Standard.left(20)));
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard.left(20)));
     // The box takes the activation while it is up and gives it back when
     // it closes (a few rounds at most, should the window loop).
     game.doubles.messageBox->onShow = [&] {
@@ -642,8 +643,8 @@ void HighScoresTest::damagedFileOnActivationIsToldOnce()
     QCOMPARE(game.messages(), 1);
 
     // Repaired, the file shows again at the next opening.
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    game.form2.Show();
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    game.form2.Open();
     QVERIFY(QTest::qWaitForWindowActive(game.form2.window()));
     QCOMPARE(game.rankText(10), QStringLiteral("#10 - Jo"));
     QCOMPARE(game.messages(), 1);
@@ -651,14 +652,14 @@ void HighScoresTest::damagedFileOnActivationIsToldOnce()
 
 void HighScoresTest::okAndEnterCloseWindow()
 {
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes("squibbo.hi", Standard));
-    Game game;
-    game.form2.Show();
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
+    game.form2.Open();
     QTest::mouseClick(game.form2.window()->findChild<QPushButton *>("Command1"), Qt::LeftButton);
     QVERIFY(!game.form2.isLoaded());
-    game.form2.Show();
+    game.form2.Open();
     QVERIFY(QTest::qWaitForWindowActive(game.form2.window()));
     QCOMPARE(game.scoreText(1), QStringLiteral(" 900"));
     QTest::keyClick(game.form2.window(), Qt::Key_Return);

@@ -42,13 +42,13 @@ struct ChildRun {
     QByteArray said;
 };
 
-ChildRun runSaveChild(const QStringList &args, int limitMs = 10'000)
+ChildRun runSaveChild(const GameFolder &dir, const QStringList &args, int limitMs = 10'000)
 {
     ChildRun run;
     QProcess child;
     QElapsedTimer clock;
     clock.start();
-    child.start(SAVE_CHILD, args);
+    child.start(SAVE_CHILD, QStringList{"--folder", dir.path()} + args);
     if (!child.waitForStarted())
         return run;
     if (!child.waitForFinished(limitMs)) {
@@ -204,9 +204,9 @@ void HiscoreFileTest::randomTablesRoundTrip()
     QRandomGenerator rng(seed);
     const QStringList letters = {"a", "Z", " ", ",", "\"", "'", "\t", "\r\n", "-", "#",
                                  "\u00E9", "\u00DF", "\u0416", "\u20AC", "\U0001F600"};
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    const auto files = makeSystemFileOps();
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    const auto files = makeSystemFileOps(dir.native());
     for (int round = 0; round < 300; ++round) {
         const QString where = QStringLiteral("seed %1 (SQUIBBO_SEED), round %2").arg(seed).arg(round);
         std::vector<Record> records(TableSize + rng.bounded(2));
@@ -226,7 +226,7 @@ void HiscoreFileTest::randomTablesRoundTrip()
         if (round % 10 == 0) {
             const Saved saved = saveTable(*files, records);
             QVERIFY2(saved.ok, qPrintable(where + ": " + QString::fromStdString(saved.error)));
-            QVERIFY2(readBytes(HighScoreFile).toStdString() == bytes, qPrintable(where));
+            QVERIFY2(readBytes(dir.file(HighScoreFile)).toStdString() == bytes, qPrintable(where));
             QVERIFY2(loadTable(*files).table == parsed.table, qPrintable(where));
         }
     }
@@ -298,16 +298,16 @@ void HiscoreFileTest::readerStopsEarly()
     QFETCH(QByteArray, start);
     QFETCH(qint64, size);
     QFETCH(qint64, readAtMost);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QFile file(HighScoreFile);
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.file(HighScoreFile));
     // The rest of the file is a hole, which reads as NUL bytes and takes no disk.
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(start) == start.size() && file.resize(size));
     file.close();
     QElapsedTimer clock;
     clock.start();
     std::string bytes;
-    QVERIFY(makeSystemFileOps()->readStart(HighScoreFile, bytes));
+    QVERIFY(makeSystemFileOps(dir.native())->readStart(HighScoreFile, bytes));
     qInfo("read %zu bytes in %lld ms", bytes.size(), clock.elapsed());
     QVERIFY(qint64(bytes.size()) <= readAtMost);
     QVERIFY(bytes.size() >= std::min<std::size_t>(ReadLimit, OldTable.size()));
@@ -329,8 +329,8 @@ void HiscoreFileTest::killedReplacementLeavesOldOrNewTable()
 {
     QFETCH(bool, staleTemporary);
     const QByteArray fresh = withKim();
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
+    GameFolder dir;
+    QVERIFY(dir.isValid());
 
     // Every step of a full run: the read before the prompt, the lock, the
     // read under the lock, create, eleven writes, sync, close, rename, the
@@ -338,24 +338,24 @@ void HiscoreFileTest::killedReplacementLeavesOldOrNewTable()
     const int steps = 20;
     const int renameStep = 17;
     for (int k = 0; k <= steps; ++k) {
-        QVERIFY(writeBytes(HighScoreFile, OldTable));
-        QFile::remove(TemporaryFile);
+        QVERIFY(writeBytes(dir.file(HighScoreFile), OldTable));
+        QFile::remove(dir.file(TemporaryFile));
         if (staleTemporary)
-            QVERIFY(writeBytes(TemporaryFile, "\"stale\",1\r\n\"half"));
-        const ChildRun killed = runSaveChild({"--kill-at", QString::number(k)});
+            QVERIFY(writeBytes(dir.file(TemporaryFile), "\"stale\",1\r\n\"half"));
+        const ChildRun killed = runSaveChild(dir, {"--kill-at", QString::number(k)});
         QCOMPARE(killed.exitCode, k < steps ? 1000 : steps);
-        QCOMPARE(readBytes(HighScoreFile), k <= renameStep ? OldTable : fresh);
+        QCOMPARE(readBytes(dir.file(HighScoreFile)), k <= renameStep ? OldTable : fresh);
 
         // The next game (entering Kim once more when this one was lost).
-        const ChildRun nextGame = runSaveChild({});
+        const ChildRun nextGame = runSaveChild(dir, {});
         QVERIFY2(nextGame.exitCode == steps, nextGame.said.constData());
         QByteArray next = fresh;
         if (k > renameStep) {
             next = withKim(fresh);
             next.chop(qstrlen("\"P10\",0\r\n"));
         }
-        QCOMPARE(readBytes(HighScoreFile), next);
-        QVERIFY(!QFile::exists(TemporaryFile));
+        QCOMPARE(readBytes(dir.file(HighScoreFile)), next);
+        QVERIFY(!QFile::exists(dir.file(TemporaryFile)));
     }
 }
 
@@ -375,38 +375,38 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst_data()
 void HiscoreFileTest::secondCopyWaitsForTheFirst()
 {
     QFETCH(QString, then);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes(HighScoreFile, OldTable));
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file(HighScoreFile), OldTable));
 
     // Stopped before its second write.
     QProcess first;
-    first.start(SAVE_CHILD, {"--stop-at", "5"});
+    first.start(SAVE_CHILD, {"--folder", dir.path(), "--stop-at", "5"});
     QVERIFY(first.waitForStarted());
     QVERIFY(waitUntilStopped(first.processId()));
-    const QByteArray halfWritten = readBytes(TemporaryFile);
+    const QByteArray halfWritten = readBytes(dir.file(TemporaryFile));
     QVERIFY(halfWritten.startsWith("\"P1\",900\r\n"));
     QVERIFY(!halfWritten.contains("P2"));
 
     const QStringList lee = {"--name", "Lee", "--score", "750"};
-    const ChildRun gaveUp = runSaveChild(lee + QStringList{"--patience", "300"});
+    const ChildRun gaveUp = runSaveChild(dir, lee + QStringList{"--patience", "300"});
     QVERIFY2(gaveUp.exitCode > 100 && gaveUp.ms >= 300 && gaveUp.ms < 5000, gaveUp.said.constData());
     QVERIFY2(gaveUp.said.contains("another copy of Squibbo has been saving them for more than 300 "
                                   "milliseconds")
                  && gaveUp.said.contains("is unchanged"),
              gaveUp.said.constData());
-    QCOMPARE(readBytes(HighScoreFile), OldTable);
-    QCOMPARE(readBytes(TemporaryFile), halfWritten);
+    QCOMPARE(readBytes(dir.file(HighScoreFile)), OldTable);
+    QCOMPARE(readBytes(dir.file(TemporaryFile)), halfWritten);
 
     QByteArray expected = withKim();
     if (then == "kill waiting") {
         QProcess waiting;
-        waiting.start(SAVE_CHILD, lee);
+        waiting.start(SAVE_CHILD, QStringList{"--folder", dir.path()} + lee);
         QVERIFY(waiting.waitForStarted());
         QThread::msleep(200);
         waiting.kill();
         QVERIFY(waiting.waitForFinished());
-        QCOMPARE(readBytes(HighScoreFile), OldTable);
+        QCOMPARE(readBytes(dir.file(HighScoreFile)), OldTable);
     }
     if (then == "kill") {
         first.kill();
@@ -417,15 +417,15 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst()
     QVERIFY(first.waitForFinished());
     if (then != "kill")
         QCOMPARE(first.exitCode(), 20);
-    QCOMPARE(readBytes(HighScoreFile), expected);
+    QCOMPARE(readBytes(dir.file(HighScoreFile)), expected);
 
-    const ChildRun second = runSaveChild(lee);
+    const ChildRun second = runSaveChild(dir, lee);
     QVERIFY2(second.exitCode == 20, second.said.constData());
     expected.insert(expected.indexOf("\"P3\""), "\"Lee\",750\r\n");
     if (then != "kill")
         expected.chop(qstrlen("\"P10\",0\r\n"));
-    QCOMPARE(readBytes(HighScoreFile), expected);
-    QVERIFY(!QFile::exists(TemporaryFile));
+    QCOMPARE(readBytes(dir.file(HighScoreFile)), expected);
+    QVERIFY(!QFile::exists(dir.file(TemporaryFile)));
 }
 
 void HiscoreFileTest::oddFilesNeitherHangNorLeak_data()
@@ -453,43 +453,43 @@ void HiscoreFileTest::oddFilesNeitherHangNorLeak()
 {
     QFETCH(QString, odd);
     QFETCH(QString, said);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
+    GameFolder dir;
+    QVERIFY(dir.isValid());
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
     const QString outside = elsewhere.filePath("outside");
     const QByteArray outsideBytes = "not the game's\n";
     QVERIFY(writeBytes(outside, outsideBytes));
-    QVERIFY(writeBytes(HighScoreFile, OldTable));
+    QVERIFY(writeBytes(dir.file(HighScoreFile), OldTable));
     const QByteArray out = outside.toLocal8Bit();
     const QByteArray missing = elsewhere.filePath("missing").toLocal8Bit();
 
     bool made = true;
     if (odd == "xxx symlink")
-        made = ::symlink(out, TemporaryFile) == 0;
+        made = ::symlink(out, dir.local(TemporaryFile).constData()) == 0;
     else if (odd == "xxx dangling")
-        made = ::symlink(missing, TemporaryFile) == 0;
+        made = ::symlink(missing, dir.local(TemporaryFile).constData()) == 0;
     else if (odd == "xxx hard link")
-        made = ::link(out, TemporaryFile) == 0;
+        made = ::link(out, dir.local(TemporaryFile).constData()) == 0;
     else if (odd == "xxx fifo")
-        made = ::mkfifo(TemporaryFile, 0644) == 0;
+        made = ::mkfifo(dir.local(TemporaryFile).constData(), 0644) == 0;
     else if (odd == "xxx folder")
-        made = QDir().mkdir(TemporaryFile);
+        made = QDir(dir.path()).mkdir(QString::fromLatin1(TemporaryFile));
     else if (odd == "table fifo")
-        made = QFile::remove(HighScoreFile) && ::mkfifo(HighScoreFile, 0644) == 0;
+        made = QFile::remove(dir.file(HighScoreFile)) && ::mkfifo(dir.local(HighScoreFile).constData(), 0644) == 0;
     else if (odd == "table zero")
-        made = QFile::remove(HighScoreFile) && ::symlink("/dev/zero", HighScoreFile) == 0;
+        made = QFile::remove(dir.file(HighScoreFile)) && ::symlink("/dev/zero", dir.local(HighScoreFile).constData()) == 0;
     else if (odd == "table big")
-        made = writeBytes(HighScoreFile, QByteArray(1 << 20, 'x')) && QFile(HighScoreFile).resize(200'000'000);
+        made = writeBytes(dir.file(HighScoreFile), QByteArray(1 << 20, 'x')) && QFile(dir.file(HighScoreFile)).resize(200'000'000);
     else if (odd == "lock symlink")
-        made = ::symlink(out, SaveLockFile) == 0;
+        made = ::symlink(out, dir.local(SaveLockFile).constData()) == 0;
     else if (odd == "lock fifo")
-        made = ::mkfifo(SaveLockFile, 0644) == 0;
+        made = ::mkfifo(dir.local(SaveLockFile).constData(), 0644) == 0;
     QVERIFY(made);
     struct stat before {};
-    QVERIFY(::lstat(HighScoreFile, &before) == 0);
+    QVERIFY(::lstat(dir.local(HighScoreFile).constData(), &before) == 0);
 
-    const ChildRun run = runSaveChild({}, 10'000);
+    const ChildRun run = runSaveChild(dir, {}, 10'000);
     qInfo("%s: %lld ms", qPrintable(odd), run.ms);
     QVERIFY2(!run.timedOut, "the save hung");
     QVERIFY(run.ms < 5000);
@@ -497,19 +497,19 @@ void HiscoreFileTest::oddFilesNeitherHangNorLeak()
     QVERIFY(!QFile::exists(QString::fromLocal8Bit(missing)));
     if (said.isEmpty()) {
         QVERIFY2(run.exitCode == 20, run.said.constData());
-        QCOMPARE(readBytes(HighScoreFile), withKim());
+        QCOMPARE(readBytes(dir.file(HighScoreFile)), withKim());
         QVERIFY(!QFileInfo::exists(TemporaryFile) && !QFileInfo(TemporaryFile).isSymLink());
         return;
     }
     QVERIFY2(run.said.contains(said.toUtf8()), run.said.constData());
     QVERIFY(run.exitCode >= 100);
     struct stat after {};
-    QVERIFY(::lstat(HighScoreFile, &after) == 0);
+    QVERIFY(::lstat(dir.local(HighScoreFile).constData(), &after) == 0);
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_mtime, before.st_mtime);
     QCOMPARE(after.st_size, before.st_size);
     if (odd != "xxx folder")
-        QVERIFY(!QFile::exists(TemporaryFile));
+        QVERIFY(!QFile::exists(dir.file(TemporaryFile)));
 }
 
 void HiscoreFileTest::newTableKeepsPermissions_data()
@@ -527,16 +527,16 @@ void HiscoreFileTest::newTableKeepsPermissions_data()
 void HiscoreFileTest::newTableKeepsPermissions()
 {
     QFETCH(int, mode);
-    TempWorkDir dir;
-    QVERIFY(dir.entered());
-    QVERIFY(writeBytes(HighScoreFile, OldTable));
-    QVERIFY(::chmod(HighScoreFile, mode_t(mode)) == 0);
+    GameFolder dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeBytes(dir.file(HighScoreFile), OldTable));
+    QVERIFY(::chmod(dir.local(HighScoreFile).constData(), mode_t(mode)) == 0);
     const mode_t oldMask = ::umask(0);
-    const ChildRun run = runSaveChild({});
+    const ChildRun run = runSaveChild(dir, {});
     ::umask(oldMask);
     QVERIFY2(run.exitCode == 20, run.said.constData());
-    QCOMPARE(readBytes(HighScoreFile), withKim());
-    QCOMPARE(permissions(HighScoreFile), mode_t(mode));
+    QCOMPARE(readBytes(dir.file(HighScoreFile)), withKim());
+    QCOMPARE(permissions(dir.local(HighScoreFile).constData()), mode_t(mode));
     QCOMPARE(permissions(SaveLockFile) & ~mode_t(mode), mode_t(0));
 }
 #endif

@@ -95,11 +95,13 @@ done
 "$wine" reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 || fail "not listed among the installed programs"
 
 step "The version record"
+# The strings give the major version and the minor one in two digits.
+short_version=$(echo "$version" | awk -F. '{printf "%d.%02d", $1, $2}')
 expected_version="FileVersion ${version}.0
 ProductVersion ${version}.0
 ProductName \"Squibbo\"
-FileVersion \"1.00\"
-ProductVersion \"1.00\"
+FileVersion \"$short_version\"
+ProductVersion \"$short_version\"
 InternalName \"squibbo\"
 OriginalFilename \"squibbo.exe\""
 record=$("$wine" "$work/wintool.exe" version 'C:\Program Files\Squibbo\squibbo.exe' | tr -d '\r')
@@ -177,7 +179,7 @@ before=$(titles)
 click "$main" 84 384
 sleep 1.5
 grep -q 'MULTIMEDIA_PlaySound .*fdwSound=00000003' "$work/first.log" || fail "no sndPlaySoundA call with SND_ASYNC | SND_NODEFAULT"
-grep -q 'proc_PlaySound SoundName=L"fling2.wav"' "$work/first.log" || fail "the throw did not ask for fling2.wav"
+grep -qE 'proc_PlaySound SoundName=L"[^"]*fling2\.wav"' "$work/first.log" || fail "the throw did not ask for fling2.wav"
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the throw"
 [ "$(titles)" = "$before" ] || fail "a window came up at the throw: $(titles)"
 end_game
@@ -196,7 +198,7 @@ shot "$scores" windows-high-scores
 expected=$(printf '%s' "$champions" | head -n 10)
 [ "$(cat "$players/squibbo.hi")" = "$expected" ] || fail "squibbo.hi after Game Over! is
 $(cat -A "$players/squibbo.hi")"
-grep -q 'MoveFileWithProgressW (L"xxx",L"squibbo.hi",0000000000000000,0000000000000000,0009)' "$work/second.log" \
+grep -qE 'MoveFileWithProgressW \(L"[^"]*Squibbo[\]+xxx",L"[^"]*Squibbo[\]+squibbo\.hi",0+,0+,0009\)' "$work/second.log" \
   || fail "the table was not put in place with MoveFileExW(REPLACE_EXISTING | WRITE_THROUGH)"
 [ ! -e "$players/xxx" ] || fail "xxx was left behind"
 press "$scores" Return

@@ -78,7 +78,7 @@ void enter(const char *name)
 void saves()
 {
     enter("save");
-    auto files = makeSystemFileOps();
+    auto files = makeSystemFileOps(".");
     Stored stored = storeGame(*files, Record{"Kim", 650});
     check(stored.ok && slurp(HighScoreFile) == withKim(), "a game's save puts the entry at its rank",
           stored.error);
@@ -101,8 +101,8 @@ void saves()
 void lockedOut()
 {
     enter("lock");
-    auto first = makeSystemFileOps();
-    auto second = makeSystemFileOps();
+    auto first = makeSystemFileOps(".");
+    auto second = makeSystemFileOps(".");
     check(bool(first->lock(SaveLockFile, HighScoreFile, std::chrono::milliseconds(0))), "the first copy locks");
     const ULONGLONG start = GetTickCount64();
     Stored stored = storeGame(*second, Record{"Lee", 750}, std::chrono::milliseconds(300));
@@ -131,7 +131,7 @@ void readerDuringSave()
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE closer = CreateThread(nullptr, 0, closeSoon, reader, 0, nullptr);
-    auto files = makeSystemFileOps();
+    auto files = makeSystemFileOps(".");
     const Stored stored = storeGame(*files, Record{"Kim", 650});
     WaitForSingleObject(closer, INFINITE);
     CloseHandle(closer);
@@ -142,7 +142,7 @@ void readerDuringSave()
 void reads()
 {
     enter("reads");
-    auto files = makeSystemFileOps();
+    auto files = makeSystemFileOps(".");
     std::string bytes;
     CreateDirectoryA("folder", nullptr);
     check(files->readStart("folder", bytes).code == Status::Folder, "a folder is refused");

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the high-score tests: a temporary working directory per test,
-// the files in it, and file operations that fail at a chosen step.
+// Helpers of the tests that work on a game folder: a temporary game folder
+// per test, the files in it, and file operations that fail at a chosen step.
 
 #include "fileops.h"
 
@@ -12,20 +12,23 @@
 
 #include <memory>
 
-// A fresh folder as the working directory for one test; the old working
-// directory comes back at the end, and the folder goes with everything in it.
-class TempWorkDir {
+// A fresh, empty game folder for one test, gone with everything in it at
+// the end. The process's working folder is left alone: the game is told
+// which folder it plays in.
+class GameFolder {
 public:
-    TempWorkDir() : m_old(QDir::currentPath()) { m_entered = m_dir.isValid() && QDir::setCurrent(m_dir.path()); }
-    ~TempWorkDir() { QDir::setCurrent(m_old); }
-    TempWorkDir(const TempWorkDir &) = delete;
-    TempWorkDir &operator=(const TempWorkDir &) = delete;
-    bool entered() const { return m_entered; }
+    bool isValid() const { return m_dir.isValid(); }
+    // The folder, as an absolute path.
+    QString path() const { return m_dir.path(); }
+    std::string native() const { return m_dir.path().toStdString(); }
+    // A file of the folder, as an absolute path.
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    QString file(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    // The same in the system's own form, for calls that take a C string.
+    QByteArray local(const char *name) const { return QFile::encodeName(file(name)); }
 
 private:
-    QString m_old;
     QTemporaryDir m_dir;
-    bool m_entered = false;
 };
 
 inline QByteArray readBytes(const QString &name)
@@ -40,24 +43,26 @@ inline bool writeBytes(const QString &name, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Everything in the working directory, one level into folders.
-inline QMap<QString, QByteArray> snapshot(const QString &folder = QStringLiteral("."))
+// Everything in a folder, one level into the folders in it, by name
+// ("./squibbo.hi", "./sub/file").
+inline QMap<QString, QByteArray> snapshot(const QString &folder, const QString &shown = QStringLiteral("."))
 {
     QMap<QString, QByteArray> out;
     const QDir dir(folder);
     const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     for (const QFileInfo &info : dir.entryInfoList(filter, QDir::Name)) {
         const QString path = dir.filePath(info.fileName());
+        const QString name = shown + QLatin1Char('/') + info.fileName();
         if (!info.isDir() && !info.isFile()) {
             // A FIFO or a device, or a link to one: reading it could wait
             // forever or never end.
-            out[path] = "<special> " + info.symLinkTarget().toUtf8();
+            out[name] = "<special> " + info.symLinkTarget().toUtf8();
         } else if (!info.isDir()) {
-            out[path] = readBytes(path);
+            out[name] = readBytes(path);
         } else {
-            out[path] = "<folder>";
-            if (folder == QLatin1String("."))
-                out.insert(snapshot(path));
+            out[name] = "<folder>";
+            if (shown == QLatin1String("."))
+                out.insert(snapshot(path, name));
         }
     }
     return out;
@@ -68,7 +73,10 @@ inline QMap<QString, QByteArray> snapshot(const QString &folder = QStringLiteral
 // of its bytes on the disk first, as a disk that fills up would.
 class FaultyFileOps final : public scores::FileOps {
 public:
-    explicit FaultyFileOps(int failAt) : m_failAt(failAt) {}
+    FaultyFileOps(const std::string &folder, int failAt)
+        : m_inner(scores::makeSystemFileOps(folder)), m_failAt(failAt)
+    {
+    }
 
     scores::Status readStart(const std::string &name, std::string &bytes) override
     {
@@ -112,7 +120,7 @@ private:
     bool hit() { return m_step++ == m_failAt; }
     static scores::Status injected() { return scores::Status::failed("injected failure"); }
 
-    std::unique_ptr<scores::FileOps> m_inner = scores::makeSystemFileOps();
+    std::unique_ptr<scores::FileOps> m_inner;
     int m_failAt;
     int m_step = 0;
 };

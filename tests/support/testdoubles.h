@@ -81,14 +81,17 @@ public:
     std::vector<double> seeds;
 };
 
+// Notes `path` in `asked` and tells whether it is one of `known`.
+inline bool noteAndLookUp(QStringList &asked, const std::set<QString> &known, const QString &path)
+{
+    asked.append(path);
+    return known.count(path) > 0;
+}
+
 // Knows a fixed set of paths as normal files.
 class FakeFileTest final : public FileTestService {
 public:
-    bool isNormalFile(const QString &path) override
-    {
-        asked.append(path);
-        return files.count(path) > 0;
-    }
+    bool isNormalFile(const QString &path) override { return noteAndLookUp(asked, files, path); }
     std::set<QString> files;
     QStringList asked;
 };
@@ -96,11 +99,7 @@ public:
 // Records each start; starts succeed only for the paths in `startable`.
 class RecordingProgramStart final : public ProgramStartService {
 public:
-    bool start(const QString &path) override
-    {
-        started.append(path);
-        return startable.count(path) > 0;
-    }
+    bool start(const QString &path) override { return noteAndLookUp(started, startable, path); }
     std::set<QString> startable;
     QStringList started;
 };
@@ -114,10 +113,12 @@ struct Doubles {
     FakeFileTest *fileTest = new FakeFileTest;
     RecordingProgramStart *programStart = new RecordingProgramStart;
 
-    // Hands ownership of the doubles to a Services set; call once.
-    Services services()
+    // Hands ownership of the doubles to a Services set playing in the game
+    // folder `folder`; call once.
+    Services services(const QString &folder)
     {
         Services s;
+        s.folder = folder;
         s.sound.reset(sound);
         s.messageBox.reset(messageBox);
         s.inputBox.reset(inputBox);
