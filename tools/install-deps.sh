@@ -15,7 +15,7 @@ package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-14-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
-            x11-utils pulseaudio libpulse-dev pkg-config)
+            x11-utils pulseaudio libpulse-dev pkg-config lintian)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)

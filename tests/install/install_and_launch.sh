@@ -18,7 +18,7 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 desktop=$work/prefix/share/applications/org.example.squibbo.desktop
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate says: $out"
-appstreamcli validate --no-net "$work/prefix/share/metainfo/org.example.squibbo.metainfo.xml" \
+appstreamcli validate --pedantic --no-net "$work/prefix/share/metainfo/org.example.squibbo.metainfo.xml" \
   || fail "appstreamcli rejects the metainfo"
 for n in 16 24 32 48 64 128 256; do
   [ -f "$work/prefix/share/icons/hicolor/${n}x${n}/apps/squibbo.png" ] || fail "no ${n}px icon"
