@@ -27,11 +27,34 @@ data="$self_dir/@SQUIBBO_DATA_FROM_BIN@"
 delivered=(@SQUIBBO_DELIVERED_WORDS@)
 table_name=squibbo.hi
 
+usage() {
+  cat <<USAGE
+Usage: squibbo [OPTION]... [QT-OPTION]...
+Throw pies at Wendo. Starts the game in your own game folder,
+\$XDG_DATA_HOME/squibbo (by default ~/.local/share/squibbo), where your
+high scores are kept.
+
+  -h, --help     show this help and exit
+      --version  show the version and exit
+
+Every other option goes to the game, so Qt's own options work, such as
+  squibbo -platform xcb
+  squibbo -style fusion
+
+See squibbo(6) for more.
+USAGE
+}
+
+# The launcher's own options come first; from the first one it does not
+# know, everything is the game's. --program and --data are ./play's.
 while [ $# -gt 0 ]; do
   case "$1" in
+    -h|--help) usage; exit 0 ;;
+    --version) echo "squibbo @PROJECT_VERSION@"; exit 0 ;;
     --program) program=$2; shift 2 ;;
     --data) data=$2; shift 2 ;;
-    *) echo "usage: $(basename "$0") [--program PATH] [--data DIR]" >&2; exit 2 ;;
+    --) shift; break ;;
+    *) break ;;
   esac
 done
 

@@ -32,6 +32,7 @@ mkdir -m 1777 "$work/notes"
 cat > "$work/game" <<STUB
 #!/bin/sh
 pwd > "$work/notes/started"
+echo "\$*" > "$work/notes/arguments"
 STUB
 chmod 755 "$work/game"
 chmod -R a+rX "$work"
@@ -134,6 +135,26 @@ check "dangling table link" launch "$home" HOME="$home"
 check "no table is written through a dangling link" test ! -e "$outside/table"
 check "the dangling table link is told" said "link to a missing file"
 
+# The launcher's own options answer and exit 0; anything it does not know
+# goes to the game, Qt's options among them.
+home=$(new_home)
+with_options() {
+  rm -f "$work/notes/started" "$work/notes/arguments"
+  (cd "$home" && "${as_player[@]}" env -i PATH="$PATH" HOME="$home" \
+     bash "$work/launcher" --program "$work/game" --data "$work/data" "$@") > "$work/said" 2>&1
+}
+check "--help exits 0" with_options --help
+check "--help tells how to start" said "^Usage: squibbo"
+check "--help starts no game" test ! -e "$work/notes/started"
+check "-h exits 0" with_options -h
+check "-h tells the same" said "^Usage: squibbo"
+check "--version exits 0" with_options --version
+check "--version names the version" said "^squibbo [0-9][0-9.]*$"
+check "--version starts no game" test ! -e "$work/notes/started"
+check "Qt's options start the game" with_options -style fusion -platform xcb
+check "Qt's options reach the game" test "$(cat "$work/notes/arguments")" = "-style fusion -platform xcb"
+check "an unknown option reaches the game" with_options --fullscreen
+check "the unknown option arrives whole" test "$(cat "$work/notes/arguments")" = "--fullscreen"
 
 echo "launcher cases: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
