@@ -24,8 +24,6 @@ const QString MsinfoFile = QStringLiteral("\\MSINFO32.EXE");
 
 const QString SysInfoUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
-const QColor Black(0, 0, 0);
-
 // Registry text is in the system's code page, one byte per character on
 // Windows; elsewhere the stand-in speaks the locale's encoding, as file
 // names do.
@@ -77,16 +75,17 @@ void frmAbout::build(rt::FormWindow *window)
         window, {.name = u"Label1"_s, .caption = u"Web page: http://squibbo.example.org/"_s,
                  .at = {.left = 1020, .top = 1275, .width = 3975, .height = 255},
                  .tabIndex = 7, .opaque = true});
+    // The title, the notice and the disclaimer were set in black, the text
+    // colour of the desktop the window was designed on; they take the
+    // desktop's own text colour, like the other labels.
     lblDescription = rt::makeLabel(
         window, {.name = u"lblDescription"_s, .caption = u"A pie-throwing game by the Squibbo crew."_s,
                  .at = {.left = 1035, .top = 1080, .width = 3885, .height = 195},
                  .tabIndex = 3, .opaque = true});
-    rt::setForeColor(lblDescription, Black);
     lblTitle = rt::makeLabel(
         window, {.name = u"lblTitle"_s, .caption = u" Squibbo!"_s,
                  .at = {.left = 1770, .top = 165, .width = 2355, .height = 360},
                  .pointSize = 12, .tabIndex = 5, .opaque = true});
-    rt::setForeColor(lblTitle, Black);
     lblVersion = rt::makeLabel(
         window, {.name = u"lblVersion"_s, .caption = u"Version 1.0"_s,
                  .at = {.left = 1800, .top = 600, .width = 3885, .height = 225},
@@ -95,15 +94,15 @@ void frmAbout::build(rt::FormWindow *window)
         window, {.name = u"lblDisclaimer"_s,
                  .at = {.left = 240, .top = 2265, .width = 3870, .height = 825},
                  .tabIndex = 4, .opaque = true});
-    rt::setForeColor(lblDisclaimer, Black);
 
-    // The grey line lies one pixel above the white one: together they look
-    // cut into the window.
+    // The grey line lies one pixel above the light one: together they look
+    // cut into the window. The light one is the desktop's light colour,
+    // white on the classic light desktop, so it never glares on a dark one.
     Line1[1] = new rt::LineControl(window, u"Line1"_s, {90, 2085}, {5654, 2085},
                                    QColor(128, 128, 128), 1);
     Line1[1]->setProperty("Index", 1);
     Line1[0] = new rt::LineControl(window, u"Line1"_s, {105, 2100}, {5654, 2100},
-                                   QColor(255, 255, 255), 2);
+                                   window->palette().color(QPalette::Light), 2);
     Line1[0]->setProperty("Index", 0);
 
     // OK answers both Enter and Esc, and has the focus when the window opens.

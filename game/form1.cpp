@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "appicon.h"
 #include "numbers.h"
 #include "picture.h"
 #include "twips.h"
@@ -96,7 +97,7 @@ QPixmap Form1::designPicture2()
 void Form1::build(rt::FormWindow *w)
 {
     w->setWindowTitle(QStringLiteral("Squibbo!"));
-    w->setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
+    w->setWindowIcon(assets::appIcon());
     w->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                       | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     w->setClientSize(ClientWidth, ClientHeight);
@@ -347,7 +348,9 @@ void Form1::missTest()
 void Form1::resetGame()
 {
     Timer1->setInterval(TickInterval);
-    rt::setForeColor(Text3, Qt::black);
+    // Back to the window's own text colour: black on the classic light
+    // desktop, light on a dark one. The warning above stays red.
+    rt::setForeColor(Text3, window()->palette().color(QPalette::WindowText));
     Timer2->setInterval(PauseInterval);
     Timer2->setEnabled(false);
 

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "appicon.h"
 #include "controls.h"
 #include "fileops.h"
 #include "fonts.h"
@@ -87,7 +88,7 @@ int Program::run(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(rt::appTitle());
     QApplication::setApplicationVersion(QString::fromLatin1(rt::AppVersion));
-    QApplication::setWindowIcon(QIcon(u":/design/icon.png"_s));
+    QApplication::setWindowIcon(assets::appIcon());
     QGuiApplication::setDesktopFileName(u"org.example.squibbo"_s);
     // The windows ask for MS Sans Serif; where it is missing, Liberation
     // Sans stands in.

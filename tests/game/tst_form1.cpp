@@ -21,6 +21,13 @@ private Q_SLOTS:
         // Fixed border: the frame cannot resize the window.
         QCOMPARE(w->minimumSize(), w->maximumSize());
         QVERIFY(!w->windowIcon().isNull());
+        // Every size a desktop may ask for, sharp on a high-density screen;
+        // at 32 pixels the icon of the design.
+        const QList<QSize> sizes = w->windowIcon().availableSizes();
+        for (int n : {16, 24, 32, 48, 64, 128, 256})
+            QVERIFY2(sizes.contains(QSize(n, n)), qPrintable(QString::number(n)));
+        QCOMPARE(w->windowIcon().pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/design/icon.png")).convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
         QCOMPARE(w->font().pointSizeF(), 13.5);
     }

@@ -1,0 +1,220 @@
+// How the windows look. On the default light palette every pixel is as in
+// the reference pictures in tests/references/ (made with
+// SQUIBBO_WRITE_REFERENCES=<folder>). On a dark desktop palette the texts
+// and lines that stand for the system's text and light colours follow the
+// palette and stay legible; the red warning stays red.
+// SQUIBBO_SCREENSHOTS=<folder> keeps the dark pictures for a look.
+
+#include "fonts.h"
+#include "form2.h"
+#include "frmabout.h"
+#include "gamefixture.h"
+#include "scorestesting.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+#include <QTest>
+
+namespace {
+
+const QByteArray Table = "\"Ann\",900\r\n\"Bob\",800\r\n\"Cy\",700\r\n\"Dee\",600\r\n\"Eve\",500\r\n"
+                         "\"Fay\",400\r\n\"Gus\",300\r\n\"Hal\",200\r\n\"Ivy\",100\r\n\"Jo\",0\r\n";
+
+// A registry with nothing in it: the About window never asks it here.
+class EmptyRegistry final : public sysinfo::Registry {
+public:
+    sysinfo::Status OpenKey(std::uint32_t, const std::string &, std::uint32_t, sysinfo::KeyHandle &) override
+    {
+        return sysinfo::FileNotFound;
+    }
+    sysinfo::Status QueryValue(sysinfo::KeyHandle, const std::string &, std::uint32_t &, unsigned char *,
+                               std::uint32_t &) override
+    {
+        return sysinfo::FileNotFound;
+    }
+    sysinfo::Status CloseKey(sysinfo::KeyHandle) override { return sysinfo::Success; }
+};
+
+// A desktop in dark colours, as Fusion's dark themes set it.
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(53, 53, 53));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(35, 35, 35));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::Button, QColor(53, 53, 53));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Light, QColor(90, 90, 90));
+    p.setColor(QPalette::Midlight, QColor(70, 70, 70));
+    p.setColor(QPalette::Dark, QColor(30, 30, 30));
+    p.setColor(QPalette::Mid, QColor(40, 40, 40));
+    return p;
+}
+
+// The windows in the states the pictures show: the main window at the
+// start, at eight misses and after a game; the About window; the
+// high-score window on a known table.
+struct Windows {
+    explicit Windows(const GameFolder &dir) : files(scores::makeSystemFileOps(dir.native()))
+    {
+        writeBytes(dir.file("squibbo.hi"), Table);
+    }
+
+    QImage main() { return game.form.window()->grab().toImage(); }
+    void misses(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            game.miss();
+        // Wendo back where the window first showed him.
+        game.form.Picture1->Move(2760.0f);
+    }
+    QImage about()
+    {
+        aboutForm.Show();
+        return aboutForm.window()->grab().toImage();
+    }
+    QImage scores()
+    {
+        scoresForm.Open();
+        return scoresForm.window()->grab().toImage();
+    }
+
+    Game game;
+    EmptyRegistry registry;
+    std::unique_ptr<scores::FileOps> files;
+    frmAbout aboutForm{game.services, registry, nullptr};
+    Form2 scoresForm{game.services, *files, nullptr};
+};
+
+QImage picture(Windows &w, const QString &which)
+{
+    if (which == QLatin1String("main-start"))
+        return w.main();
+    if (which == QLatin1String("main-eight-misses")) {
+        w.misses(8);
+        return w.main();
+    }
+    if (which == QLatin1String("main-after-a-game")) {
+        w.misses(10);
+        return w.main();
+    }
+    if (which == QLatin1String("about"))
+        return w.about();
+    return w.scores();
+}
+
+const QStringList Pictures = {"main-start", "main-eight-misses", "main-after-a-game", "about", "high-scores"};
+
+// How far apart two colours are to the eye, roughly: the largest channel gap.
+int gap(QColor a, QColor b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                     std::abs(a.blue() - b.blue())});
+}
+
+// The colour in `area` of the picture that stands out most from `ground`.
+QColor strongest(const QImage &image, const QRect &area, QColor ground)
+{
+    QColor best = ground;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (gap(c, ground) > gap(best, ground))
+                best = c;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+class LookTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        rt::registerFontSubstitutes();
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        m_light = QApplication::palette();
+    }
+    void cleanup() { QApplication::setPalette(m_light); }
+
+    void lightPaletteLooksAsBefore_data()
+    {
+        QTest::addColumn<QString>("which");
+        for (const QString &which : Pictures)
+            QTest::newRow(qPrintable(which)) << which;
+    }
+    void lightPaletteLooksAsBefore()
+    {
+        QFETCH(QString, which);
+        GameFolder dir;
+        Windows windows(dir);
+        const QImage got = picture(windows, which).convertToFormat(QImage::Format_RGB32);
+        const QString name = which + QStringLiteral(".png");
+        if (const QString out = qEnvironmentVariable("SQUIBBO_WRITE_REFERENCES"); !out.isEmpty()) {
+            QVERIFY(got.save(QDir(out).filePath(name)));
+            QSKIP("reference written");
+        }
+        const QString reference = qEnvironmentVariable("SQUIBBO_SOURCE_DIR") + QStringLiteral("/tests/references/") + name;
+        const QImage want = QImage(reference).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(!want.isNull(), qPrintable(reference));
+        QCOMPARE(got.size(), want.size());
+        int differ = 0;
+        for (int y = 0; y < got.height(); ++y)
+            for (int x = 0; x < got.width(); ++x)
+                differ += got.pixel(x, y) != want.pixel(x, y);
+        QCOMPARE(differ, 0);
+    }
+
+    // On a dark palette: the misses counter after a game, and the About
+    // window's title, notice, disclaimer and engraved line take the
+    // palette's colours; the counter's warning stays red.
+    void darkPaletteStaysLegible()
+    {
+        const QPalette dark = darkPalette();
+        QApplication::setPalette(dark);
+        GameFolder dir;
+        Windows windows(dir);
+        const QString keep = qEnvironmentVariable("SQUIBBO_SCREENSHOTS");
+
+        windows.misses(8);
+        const QColor warning = rt::foreColor(windows.game.form.Text3);
+        QCOMPARE(warning, QColor(Qt::red));
+        windows.misses(2);
+        const QImage main = windows.main();
+        QCOMPARE(rt::foreColor(windows.game.form.Text3), dark.color(QPalette::WindowText));
+        // The counter's " 0" stands out from the window as brightly as the
+        // palette's text does.
+        const QRect counter = windows.game.form.Text3->geometry();
+        QVERIFY(gap(strongest(main, counter, dark.color(QPalette::Window)), dark.color(QPalette::Window)) > 120);
+
+        const QImage about = windows.about();
+        frmAbout &a = windows.aboutForm;
+        for (QLabel *label : {a.lblTitle.data(), a.lblDescription.data(), a.lblDisclaimer.data()}) {
+            QCOMPARE(rt::foreColor(label), dark.color(QPalette::WindowText));
+            if (!label->text().isEmpty())
+                QVERIFY2(gap(strongest(about, label->geometry(), dark.color(QPalette::Window)),
+                             dark.color(QPalette::Window)) > 120,
+                         qPrintable(label->objectName()));
+        }
+        // The light member of the engraved line is the palette's light
+        // colour, no longer a white bar; the grey one above it stays.
+        const QRect lightLine = a.Line1[0]->geometry();
+        QCOMPARE(about.pixelColor(lightLine.center()), dark.color(QPalette::Light));
+        QCOMPARE(about.pixelColor(a.Line1[1]->geometry().center()), QColor(128, 128, 128));
+
+        if (!keep.isEmpty()) {
+            QVERIFY(main.save(QDir(keep).filePath(QStringLiteral("dark-main-after-a-game.png"))));
+            QVERIFY(about.save(QDir(keep).filePath(QStringLiteral("dark-about.png"))));
+        }
+    }
+
+private:
+    QPalette m_light;
+};
+
+QTEST_MAIN(LookTest)
+#include "tst_look.moc"
