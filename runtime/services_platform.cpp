@@ -5,7 +5,9 @@
 #include "platform_backends.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -58,19 +60,37 @@ private:
     int m_limit;
 };
 
+// How wide a dialog must be for the window frame to show its whole title:
+// the title as a title bar sets it (a bold face a little larger than the
+// dialog's), and room for the frame's icon and buttons beside it.
+int widthForTitle(const QString &title, QFont font)
+{
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    constexpr int FrameButtonsAndIcon = 160;
+    return QFontMetrics(font).horizontalAdvance(title) + FrameButtonsAndIcon;
+}
+
 class DialogInputBox final : public InputBoxService {
 public:
     QString ask(const QString &prompt, const QString &title, int maxLength) override
     {
         QInputDialog dialog;
-        dialog.setWindowTitle(title.isEmpty() ? appTitle() : title);
+        const QString shownTitle = title.isEmpty() ? appTitle() : title;
+        dialog.setWindowTitle(shownTitle);
         dialog.setLabelText(prompt);
         dialog.setInputMode(QInputDialog::TextInput);
         dialog.setTextValue(QString());
         if (auto *label = dialog.findChild<QLabel *>())
             label->setTextFormat(Qt::PlainText);
-        if (auto *edit = dialog.findChild<QLineEdit *>())
+        if (auto *edit = dialog.findChild<QLineEdit *>()) {
             edit->setValidator(new CharacterLimit(maxLength, edit));
+            // The dialog's layout sets its width from what it holds: a
+            // field this wide makes room for the whole title.
+            const QMargins margins = dialog.layout() ? dialog.layout()->contentsMargins() : QMargins();
+            edit->setMinimumWidth(widthForTitle(shownTitle, dialog.font()) - margins.left()
+                                  - margins.right());
+        }
         if (dialog.exec() != QDialog::Accepted)
             return {};
         return leftCharacters(dialog.textValue(), maxLength);

@@ -465,6 +465,7 @@ void HighScoresTest::nameLimitCountsCharacters()
     game.services.inputBox = rt::makeDialogInputBox();
     QString prompt;
     Qt::TextFormat promptFormat = Qt::AutoText;
+    int titleWidth = 0, dialogWidth = 0;
     DialogWatch watch([&](QWidget *dialog) {
         auto *input = qobject_cast<QInputDialog *>(dialog);
         auto *edit = input ? input->findChild<QLineEdit *>() : nullptr;
@@ -472,6 +473,10 @@ void HighScoresTest::nameLimitCountsCharacters()
             return;
         prompt = input->labelText();
         promptFormat = input->findChild<QLabel *>()->textFormat();
+        QFont titleFont = input->font();
+        titleFont.setBold(true);
+        titleWidth = QFontMetrics(titleFont).horizontalAdvance(input->windowTitle());
+        dialogWidth = input->width();
         for (const QString &key : keys) {
             if (key.size() == 2 && key.at(0).isHighSurrogate()) {
                 QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, key, Qt::NoModifier);
@@ -486,6 +491,9 @@ void HighScoresTest::nameLimitCountsCharacters()
 
     QCOMPARE(prompt, QStringLiteral("Enter your name:"));
     QCOMPARE(promptFormat, Qt::PlainText);
+    // Wide enough for a title bar to show "You got a high score!" whole,
+    // beside the frame's icon and its buttons.
+    QVERIFY2(dialogWidth >= titleWidth + 120, qPrintable(QStringLiteral("%1 px wide for a title of %2 px").arg(dialogWidth).arg(titleWidth)));
     QCOMPARE(readBytes(dir.file("squibbo.hi")), standardWith(3, "\"" + stored.toUtf8() + "\",650"));
 }
 
