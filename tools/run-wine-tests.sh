@@ -73,7 +73,7 @@ export WINEDEBUG=-all
 export DISPLAY=
 export WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$WINEPREFIX"
-cleanup() { wineserver -k >/dev/null 2>&1 || true; }
+cleanup() { wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || {
   cat "$work/wineboot.log" >&2

@@ -56,7 +56,9 @@ export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 cleanup() {
   set +e  # whatever the clean-up meets, the test's own result stands
   [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  # Wine's processes end with its server; wait for them to be gone.
   wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   return 0
 }
