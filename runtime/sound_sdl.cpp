@@ -58,13 +58,13 @@ std::optional<QByteArray> loadWave(const QString &path)
     // Only a regular file: a FIFO or a device would block the game.
     if (!QFileInfo(path).isFile())
         return std::nullopt;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8 *data = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &spec, &data, &length))
+    if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &format, &data, &length))
         return std::nullopt;
     SDL_AudioCVT cvt{};
-    const int needed = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, kFormat,
+    const int needed = SDL_BuildAudioCVT(&cvt, format.format, format.channels, format.freq, kFormat,
                                          kChannels, kRate);
     if (needed < 0) {
         SDL_FreeWAV(data);

@@ -232,13 +232,13 @@ bool MonitorRecorder::start(const QString &server, const QString &source, int ra
                    .arg(QString::fromLocal8Bit(pa_strerror(pa_context_errno(d->context))));
         return false;
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), 1};
-    d->stream = pa_stream_new(d->context, "monitor", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), 1};
+    d->stream = pa_stream_new(d->context, "monitor", &sampleFormat, nullptr);
     pa_stream_set_state_callback(d->stream, &Impl::streamState, d.get());
     pa_stream_set_read_callback(d->stream, &Impl::readable, d.get());
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &spec)); // 10 ms blocks
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &sampleFormat)); // 10 ms blocks
     const QByteArray sourceName = source.toLocal8Bit();
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);

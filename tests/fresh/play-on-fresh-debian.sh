@@ -59,14 +59,9 @@ fail() {
 }
 
 # An X display of our own; its socket is shared with the brand-new system.
-for n in $(seq 50 99); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
+# shellcheck source=../support/xvfb.sh
+. "$here/tests/support/xvfb.sh"
+start_xvfb 50 99 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
 
 now() { date +%s.%N; }
 

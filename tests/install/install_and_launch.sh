@@ -35,16 +35,13 @@ mv "$work/prefix" "$work/moved"
 home=$work/home
 mkdir -p "$home"
 
-# One X display of our own for both starts, on a number no one uses.
-for n in $(seq 100 149); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# One X display of our own for both starts.
+# shellcheck source=../support/xvfb.sh
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb 100 149 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
 
 launch() {
-  env -i PATH="$PATH" HOME="$home" DISPLAY="$display" bash -c '
+  env -i PATH="$PATH" HOME="$home" DISPLAY="$DISPLAY" bash -c '
     "$1" & pid=$!
     for _ in $(seq 1 100); do
       if xwininfo -root -tree 2>/dev/null | grep -q "\"Squibbo!\""; then

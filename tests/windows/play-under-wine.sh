@@ -63,13 +63,9 @@ cleanup() {
   return 0
 }
 trap cleanup EXIT
-for n in $(seq 20 49); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# shellcheck source=../support/xvfb.sh
+. "$here/tests/support/xvfb.sh"
+start_xvfb 20 49 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
 
 # No Mono or Gecko offers, and no sound drivers: the game runs on a Wine
 # without any audio device.
