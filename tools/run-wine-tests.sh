@@ -49,7 +49,7 @@ echo "== Building the Windows test program"
 "$windres" -O coff -i "$resources" -o "$work/squibbo_rc.o"
 "$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
   -static -static-libgcc -static-libstdc++ \
-  -I "$root/about" \
+  -I "$root/about" -I "$root/tests/support" \
   -o "$work/wine_registry_test.exe" \
   "$root/tests/about/wine/wine_registry_test.cpp" \
   "$root/about/getkeyvalue.cpp" \
@@ -58,7 +58,7 @@ echo "== Building the Windows test program"
   -ladvapi32 -lversion
 "$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
   -static -static-libgcc -static-libstdc++ \
-  -I "$root/scores" \
+  -I "$root/scores" -I "$root/tests/support" \
   -o "$work/wine_hiscore_test.exe" \
   "$root/tests/scores/wine/wine_hiscore_test.cpp" \
   "$root/scores/hiscorefile.cpp" \

@@ -11,18 +11,13 @@
 #include <cstdio>
 #include <string>
 
+#include "checks.h"
+
 using namespace std::string_literals;
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string &name, const std::string &detail = {})
-{
-    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.empty() ? "" : " -- ",
-                detail.c_str());
-    failures += ok ? 0 : 1;
-}
+using checks::check;
 
 // Values that `reg add` cannot store: a text without its terminator, and
 // texts right at the size of the receive buffer and one byte over it.
@@ -158,6 +153,6 @@ int main()
     check(storeOwnValues(), "store the test's own values");
     lookups();
     resources();
-    std::printf("%d failed\n", failures);
-    return failures == 0 ? 0 : 1;
+    std::printf("%d failed\n", checks::failures);
+    return checks::failures == 0 ? 0 : 1;
 }

@@ -15,18 +15,13 @@
 #include <sstream>
 #include <string>
 
+#include "checks.h"
+
 using namespace scores;
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string &name, const std::string &detail = {})
-{
-    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.empty() ? "" : " -- ",
-                detail.c_str());
-    failures += ok ? 0 : 1;
-}
+using checks::check;
 
 std::string slurp(const char *name)
 {
@@ -165,6 +160,6 @@ int main()
     lockedOut();
     readerDuringSave();
     reads();
-    std::printf("%d failed\n", failures);
-    return failures == 0 ? 0 : 1;
+    std::printf("%d failed\n", checks::failures);
+    return checks::failures == 0 ? 0 : 1;
 }
