@@ -20,19 +20,20 @@ namespace audiorig {
 
 // ---------------------------------------------------------------- daemon
 
-PrivatePulse::~PrivatePulse()
+PrivateSoundServer::~PrivateSoundServer()
 {
     stop();
 }
 
-bool PrivatePulse::start(QString *why)
+PrivateSoundServer::Kind PrivateSoundServer::kindFromEnvironment()
 {
-    const QString binary = QStringLiteral("pulseaudio");
-    if (QStandardPaths::findExecutable(binary).isEmpty()) {
-        *why = QStringLiteral("pulseaudio is not installed (tools/install-deps.sh check)");
-        return false;
-    }
-    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/squibbo-pulse-XXXXXX"));
+    const QString asked = qEnvironmentVariable("SQUIBBO_SOUND_SERVER");
+    return asked.compare(QLatin1String("pipewire"), Qt::CaseInsensitive) == 0 ? Kind::PipeWire : Kind::PulseAudio;
+}
+
+bool PrivateSoundServer::start(QString *why)
+{
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/squibbo-sound-XXXXXX"));
     if (!m_dir->isValid()) {
         *why = QStringLiteral("no temporary folder");
         return false;
@@ -44,80 +45,178 @@ bool PrivatePulse::start(QString *why)
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    // Nothing of the caller's session reaches the daemon: no session bus
-    // (it would announce itself there), no home, no configuration.
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
-    env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home/.config"));
-    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), root + QStringLiteral("/run/pulse"));
-    env.insert(QStringLiteral("PULSE_STATE_PATH"), root + QStringLiteral("/state"));
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-    m_daemon.setProcessEnvironment(env);
-    m_daemon.setWorkingDirectory(root);
-    m_daemon.setProcessChannelMode(QProcess::MergedChannels);
-    m_daemon.setStandardOutputFile(root + QStringLiteral("/daemon.log"));
-    // Should this test die, the daemon goes with it.
-    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // Nothing of the caller's session reaches the server: no session bus
+    // of the caller's (it would announce itself there), no home, no
+    // configuration but what is written here.
+    m_env = QProcessEnvironment();
+    m_env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    m_env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    m_env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home/.config"));
+    m_env.insert(QStringLiteral("XDG_STATE_HOME"), root + QStringLiteral("/state"));
+    m_env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), root + QStringLiteral("/run/pulse"));
+    m_env.insert(QStringLiteral("PULSE_STATE_PATH"), root + QStringLiteral("/state"));
+    m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
 
-    const QString socket = root + QStringLiteral("/native");
+    const bool started = m_kind == Kind::PipeWire ? startPipeWire(why) : startPulseAudio(why);
+    if (!started) {
+        *why += QStringLiteral("\nThe server's log:\n") + log();
+        stop();
+    }
+    return started;
+}
+
+bool PrivateSoundServer::startPulseAudio(QString *why)
+{
+    m_socket = m_dir->path() + QStringLiteral("/native");
     // A desktop-like sink: stereo at 48 kHz, so the 22.05 kHz files are
     // resampled on the way as they are on a player's machine. The finest
     // resampler keeps the hiss of the throw: the default one dulls it
     // enough to blur the comparison with the file.
-    m_daemon.start(binary, {
-        QStringLiteral("-n"),
-        QStringLiteral("--daemonize=no"),
-        QStringLiteral("--system=no"),
-        QStringLiteral("--use-pid-file=no"),
-        QStringLiteral("--exit-idle-time=-1"),
-        QStringLiteral("--realtime=no"),
-        QStringLiteral("--high-priority=no"),
-        QStringLiteral("--log-target=stderr"),
-        QStringLiteral("--log-level=warning"),
-        QStringLiteral("--resample-method=speex-float-10"),
-        QStringLiteral("--load=module-null-sink sink_name=%1 rate=48000 channels=2").arg(sinkName()),
-        QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket),
-    });
-    if (!m_daemon.waitForStarted(10000)) {
-        *why = QStringLiteral("pulseaudio did not start: ") + m_daemon.errorString();
+    return launch(QStringLiteral("pulseaudio"),
+                  {
+                      QStringLiteral("-n"),
+                      QStringLiteral("--daemonize=no"),
+                      QStringLiteral("--system=no"),
+                      QStringLiteral("--use-pid-file=no"),
+                      QStringLiteral("--exit-idle-time=-1"),
+                      QStringLiteral("--realtime=no"),
+                      QStringLiteral("--high-priority=no"),
+                      QStringLiteral("--log-target=stderr"),
+                      QStringLiteral("--log-level=warning"),
+                      QStringLiteral("--resample-method=speex-float-10"),
+                      QStringLiteral("--load=module-null-sink sink_name=%1 rate=48000 channels=2").arg(sinkName()),
+                      QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1").arg(m_socket),
+                  },
+                  why)
+           && waitFor(m_socket, why);
+}
+
+namespace {
+
+bool writeText(const QString &path, const char *text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) >= 0;
+}
+
+} // namespace
+
+bool PrivateSoundServer::startPipeWire(QString *why)
+{
+    const QString root = m_dir->path();
+    const QString config = root + QStringLiteral("/home/.config");
+    // The same null sink as PulseAudio's, added to the distribution's
+    // configuration the way a player would add one; pipewire-pulse, which
+    // resamples the game's stream, with the finest resampler for the same
+    // reason as there. WirePlumber is kept away from the machine's devices, so only that
+    // sink is there to link the game's stream to.
+    if (!writeText(config + QStringLiteral("/pipewire/pipewire.conf.d/squibbo-test.conf"),
+                   "context.objects = [\n"
+                   "  { factory = adapter\n"
+                   "    args = {\n"
+                   "      factory.name = support.null-audio-sink\n"
+                   "      node.name = \"squibbo_test\"\n"
+                   "      media.class = \"Audio/Sink\"\n"
+                   "      audio.rate = 48000\n"
+                   "      audio.position = [ FL FR ]\n"
+                   "      object.linger = true\n"
+                   "      monitor.channel-volumes = true\n"
+                   "    }\n"
+                   "  }\n"
+                   "]\n")
+        || !writeText(config + QStringLiteral("/pipewire/pipewire-pulse.conf.d/squibbo-test.conf"),
+                      "stream.properties = { resample.quality = 10 }\n")
+        || !writeText(config + QStringLiteral("/wireplumber/main.lua.d/90-squibbo-test.lua"),
+                      "alsa_monitor.enabled = false\n"
+                      "v4l2_monitor.enabled = false\n"
+                      "libcamera_monitor.enabled = false\n")
+        || !writeText(config + QStringLiteral("/wireplumber/bluetooth.lua.d/90-squibbo-test.lua"),
+                      "bluez_monitor.enabled = false\n")) {
+        *why = QStringLiteral("cannot write the server's configuration");
         return false;
     }
-    for (int i = 0; i < 200 && !QFileInfo::exists(socket); ++i) {
-        if (m_daemon.state() != QProcess::Running)
-            break;
+
+    // WirePlumber will not run without a session bus: a private one.
+    const QString bus = root + QStringLiteral("/run/bus");
+    if (!launch(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                 QStringLiteral("--address=unix:path=") + bus},
+                why)
+        || !waitFor(bus, why))
+        return false;
+    m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + bus);
+
+    m_socket = root + QStringLiteral("/run/pulse/native");
+    return launch(QStringLiteral("pipewire"), {}, why)
+           && waitFor(root + QStringLiteral("/run/pipewire-0"), why)
+           && launch(QStringLiteral("wireplumber"), {}, why)
+           && launch(QStringLiteral("pipewire-pulse"), {}, why)
+           && waitFor(m_socket, why);
+}
+
+bool PrivateSoundServer::launch(const QString &program, const QStringList &arguments, QString *why)
+{
+    if (QStandardPaths::findExecutable(program).isEmpty()) {
+        *why = program + QStringLiteral(" is not installed (tools/install-deps.sh %1)")
+                             .arg(m_kind == Kind::PipeWire ? QStringLiteral("pipewire") : QStringLiteral("check"));
+        return false;
+    }
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(m_env);
+    process->setWorkingDirectory(m_dir->path());
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setStandardOutputFile(m_dir->path() + QLatin1Char('/') + program + QStringLiteral(".log"));
+    // Should this test die, the server goes with it.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    process->start(program, arguments);
+    const bool started = process->waitForStarted(10000);
+    if (!started)
+        *why = program + QStringLiteral(" did not start: ") + process->errorString();
+    m_processes.push_back(std::move(process));
+    return started;
+}
+
+bool PrivateSoundServer::waitFor(const QString &socket, QString *why)
+{
+    const auto running = [this] {
+        return std::all_of(m_processes.begin(), m_processes.end(),
+                           [](const auto &p) { return p->state() == QProcess::Running; });
+    };
+    for (int i = 0; i < 200 && !QFileInfo::exists(socket) && running(); ++i)
         QThread::msleep(50);
-    }
-    if (!QFileInfo::exists(socket)) {
-        *why = QStringLiteral("pulseaudio made no socket. Its log:\n") + log();
-        stop();
-        return false;
-    }
-    return true;
+    if (QFileInfo::exists(socket))
+        return true;
+    *why = QStringLiteral("%1 made no socket %2").arg(name(), socket);
+    return false;
 }
 
-void PrivatePulse::stop()
+void PrivateSoundServer::stop()
 {
-    if (m_daemon.state() == QProcess::NotRunning)
-        return;
-    m_daemon.terminate(); // SIGTERM to the daemon's pid
-    if (!m_daemon.waitForFinished(5000)) {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+        QProcess &p = **it;
+        if (p.state() == QProcess::NotRunning)
+            continue;
+        p.terminate(); // SIGTERM to the process's pid
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
     }
+    m_processes.clear();
 }
 
-QString PrivatePulse::server() const
+QString PrivateSoundServer::log() const
 {
-    return QStringLiteral("unix:") + m_dir->path() + QStringLiteral("/native");
-}
-
-QString PrivatePulse::log() const
-{
-    QFile f(m_dir->path() + QStringLiteral("/daemon.log"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    QString all;
+    for (const auto &p : m_processes) {
+        QFile f(m_dir->path() + QLatin1Char('/') + p->program() + QStringLiteral(".log"));
+        if (f.open(QIODevice::ReadOnly))
+            all += QStringLiteral("== ") + p->program() + QLatin1Char('\n') + QString::fromLocal8Bit(f.readAll());
+    }
+    return all;
 }
 
 // ---------------------------------------------------------------- waves

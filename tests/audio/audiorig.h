@@ -19,30 +19,53 @@ namespace audiorig {
 
 using Clock = std::chrono::steady_clock;
 
-// A PulseAudio daemon in its own temporary folder: its own socket, only the
-// modules a test needs, a null sink as the default sink, anonymous access.
-// Ended by its pid; the folder goes with this object.
-class PrivatePulse {
+// A private sound server in its own temporary folder, speaking the
+// PulseAudio protocol on its own socket with a null sink as the default
+// sink and anonymous access. Either PulseAudio's own daemon, or PipeWire as
+// a player's desktop runs it: a session bus, pipewire, wireplumber and
+// pipewire-pulse. Every process is ended by its pid, in reverse order; the
+// folder goes with this object.
+class PrivateSoundServer {
 public:
-    PrivatePulse() = default;
-    PrivatePulse(const PrivatePulse &) = delete;
-    PrivatePulse &operator=(const PrivatePulse &) = delete;
-    ~PrivatePulse();
+    enum class Kind { PulseAudio, PipeWire };
 
-    // Starts the daemon and waits for its socket. On failure says why.
+    explicit PrivateSoundServer(Kind kind) : m_kind(kind) {}
+    PrivateSoundServer(const PrivateSoundServer &) = delete;
+    PrivateSoundServer &operator=(const PrivateSoundServer &) = delete;
+    ~PrivateSoundServer();
+
+    // The kind named by SQUIBBO_SOUND_SERVER ("pipewire"), PulseAudio if unset.
+    static Kind kindFromEnvironment();
+
+    // Starts the server and waits for its socket. On failure says why.
     bool start(QString *why);
     void stop();
 
-    // What PULSE_SERVER must hold for a client to reach this daemon.
-    QString server() const;
+    // What PULSE_SERVER must hold for a client to reach this server.
+    QString server() const { return QStringLiteral("unix:") + m_socket; }
     QString monitorSource() const { return sinkName() + QStringLiteral(".monitor"); }
     static QString sinkName() { return QStringLiteral("squibbo_test"); }
-    // The daemon's own log, for a failure message.
+    QString name() const
+    {
+        return m_kind == Kind::PipeWire ? QStringLiteral("PipeWire") : QStringLiteral("PulseAudio");
+    }
+    // The servers' own logs, for a failure message.
     QString log() const;
 
 private:
+    bool startPulseAudio(QString *why);
+    bool startPipeWire(QString *why);
+    // Starts one process of the server with the private environment, its
+    // output going to `<program>.log` in the folder.
+    bool launch(const QString &program, const QStringList &arguments, QString *why);
+    // Waits up to 10 s for a socket, while every process started still runs.
+    bool waitFor(const QString &socket, QString *why);
+
+    Kind m_kind;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcess m_daemon;
+    QProcessEnvironment m_env;
+    QString m_socket;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
 // 16-bit mono samples as floats in [-1, 1), with their rate.

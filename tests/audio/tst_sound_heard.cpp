@@ -1,4 +1,5 @@
-// The game's real sound service, heard on a private PulseAudio daemon: the
+// The game's real sound service, heard on a private sound server (PulseAudio,
+// or PipeWire when SQUIBBO_SOUND_SERVER says "pipewire"): the
 // game's pattern of throws and splats, every sound found in a recording of
 // the sink and timed against the call that asked for it.
 
@@ -26,9 +27,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         QString why;
-        QVERIFY2(m_pulse.start(&why), qPrintable(why));
+        QVERIFY2(m_server.start(&why), qPrintable(why));
         // Before the service exists: it connects where this points.
-        qputenv("PULSE_SERVER", m_pulse.server().toLocal8Bit());
+        qputenv("PULSE_SERVER", m_server.server().toLocal8Bit());
 
         QVERIFY(m_folder.isValid());
         const QString assets = qEnvironmentVariable("SQUIBBO_SOURCE_DIR") + QStringLiteral("/assets/");
@@ -49,7 +50,7 @@ private Q_SLOTS:
     {
         MonitorRecorder recorder;
         QString why;
-        QVERIFY2(recorder.start(m_pulse.server(), m_pulse.monitorSource(), m_waves.begin()->second.rate,
+        QVERIFY2(recorder.start(m_server.server(), m_server.monitorSource(), m_waves.begin()->second.rate,
                                 &why),
                  qPrintable(why));
         QVERIFY2(recorder.waitUntilSettled(std::chrono::seconds(20)),
@@ -79,9 +80,10 @@ private Q_SLOTS:
                       h.expected ? (h.heard ? "heard" : "not heard") : (h.heard ? "sounded" : "silent"),
                       h.delayMs, h.score, h.wholeScore);
         }
-        qInfo("%d throws: heard %d of %d sounds, %d within %.0f ms, %d whole; median delay %.1f ms, "
+        qInfo("%s, %d throws: heard %d of %d sounds, %d within %.0f ms, %d whole; median delay %.1f ms, "
               "worst %.1f ms",
-              kThrows, s.heard, s.expected, s.onTime, kLimitMs, s.whole, s.medianMs, s.worstMs);
+              qPrintable(m_server.name()), kThrows, s.heard, s.expected, s.onTime, kLimitMs, s.whole,
+              s.medianMs, s.worstMs);
         qInfo("placing error %.2f ms (clock drift over the run %.1f ms); longest call %.2f ms",
               recording.noiseMs(), recording.driftMs(),
               std::chrono::duration<double, std::milli>(longestCall).count());
@@ -98,10 +100,10 @@ private Q_SLOTS:
         QVERIFY(longestCall < std::chrono::milliseconds(50));
     }
 
-    void cleanupTestCase() { m_pulse.stop(); }
+    void cleanupTestCase() { m_server.stop(); }
 
 private:
-    PrivatePulse m_pulse;
+    PrivateSoundServer m_server{PrivateSoundServer::kindFromEnvironment()};
     QTemporaryDir m_folder;
     std::map<QString, Wave> m_waves;
 };
