@@ -47,19 +47,18 @@ fi
 
 echo "== Building the Windows test program"
 "$windres" -O coff -i "$resources" -o "$work/squibbo_rc.o"
-"$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
-  -static -static-libgcc -static-libstdc++ \
-  -I "$root/about" -I "$root/tests/support" \
-  -o "$work/wine_registry_test.exe" \
+# Each test program is one static exe: nothing to copy beside it.
+mingw_test() {
+  "$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
+    -static -static-libgcc -static-libstdc++ -I "$root/tests/support" "$@"
+}
+mingw_test -I "$root/about" -o "$work/wine_registry_test.exe" \
   "$root/tests/about/wine/wine_registry_test.cpp" \
   "$root/about/getkeyvalue.cpp" \
   "$root/about/win/registry_win.cpp" \
   "$work/squibbo_rc.o" \
   -ladvapi32 -lversion
-"$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
-  -static -static-libgcc -static-libstdc++ \
-  -I "$root/scores" -I "$root/tests/support" \
-  -o "$work/wine_hiscore_test.exe" \
+mingw_test -I "$root/scores" -o "$work/wine_hiscore_test.exe" \
   "$root/tests/scores/wine/wine_hiscore_test.cpp" \
   "$root/scores/hiscorefile.cpp" \
   "$root/scores/hiscorestore.cpp" \
