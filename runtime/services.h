@@ -34,9 +34,11 @@ public:
     virtual QString ask(const QString &prompt, const QString &title, int maxLength) = 0;
 };
 
-// The first `count` characters of `text`, counting characters as the
-// player sees them: an emoji is one character, though two UTF-16 units. A
-// pair is never split, and a lone half of one is dropped.
+// The first `count` characters of `text` without its control characters
+// (line breaks, tabs and the like) and without a lone half of a UTF-16
+// pair. Characters count as the player sees them: a letter with its accent
+// is one, however it is encoded, and so is an emoji. The one rule by which
+// the game counts the characters of a name, typed or pasted.
 QString leftCharacters(const QString &text, int count);
 
 class RandomService {

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTextBoundaryFinder>
 #include <QValidator>
 
 #include <algorithm>
@@ -33,26 +34,18 @@ public:
     }
 };
 
-// Keeps an edit field to a number of characters. QLineEdit's own limit
-// counts UTF-16 units and cuts an emoji in half at the limit; this one cuts
-// whole characters only. Whatever goes past the limit, typed or pasted, is
-// dropped from the end.
+// Keeps an edit field to a name of a number of characters: whatever is
+// typed or pasted goes through leftCharacters, so a paste keeps as much of
+// its start as fits. QLineEdit's own limit counts UTF-16 units and would cut
+// an emoji in half.
 class CharacterLimit final : public QValidator {
 public:
     CharacterLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
 
     State validate(QString &input, int &pos) const override
     {
-        // The first half of a character typed as two key presses counts as
-        // a whole one until its second half follows.
-        qsizetype units = 0;
-        for (int characters = 0; units < input.size() && characters < m_limit; ++characters) {
-            const bool pair = input.at(units).isHighSurrogate() && units + 1 < input.size()
-                && input.at(units + 1).isLowSurrogate();
-            units += pair ? 2 : 1;
-        }
-        input.truncate(units);
-        pos = std::min(pos, int(units));
+        input = leftCharacters(input, m_limit);
+        pos = std::min(pos, int(input.size()));
         return Acceptable;
     }
 
@@ -127,22 +120,28 @@ public:
 
 QString leftCharacters(const QString &text, int count)
 {
-    QString out;
-    int characters = 0;
-    for (qsizetype i = 0; i < text.size() && characters < count; ++i) {
+    // Control characters first: a pasted line break must not count, nor
+    // end up in a table that keeps one name a line.
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            out += c;
-            out += text.at(++i);
-        } else if (c.isSurrogate()) {
-            // A lone half of a pair is no character at all.
-            continue;
-        } else {
-            out += c;
+            kept += c;
+            kept += text.at(++i);
+        } else if (!c.isSurrogate() && c.category() != QChar::Other_Control
+                   && c != QChar::LineSeparator && c != QChar::ParagraphSeparator) {
+            kept += c;
         }
-        ++characters;
     }
-    return out;
+    // Then whole characters as the player sees them, as the cursor steps
+    // over them: a letter with its accents, an emoji with its modifiers.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, kept);
+    for (int n = 0; n < count; ++n) {
+        if (characters.toNextBoundary() < 0)
+            return kept;
+    }
+    return kept.left(characters.position());
 }
 
 std::unique_ptr<MessageBoxService> makeDialogMessageBox()

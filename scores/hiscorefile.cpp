@@ -265,10 +265,12 @@ std::string formatRecords(const std::vector<Record> &records)
 
 std::string sanitizeName(std::string_view typed)
 {
+    // The name prompt keeps a name to NameMaxLength characters; whatever
+    // a name holds, its line must stay within MaxLineLength to read back.
+    constexpr std::size_t Room = MaxLineLength - std::string_view("\"\",-32768").size();
     std::string out;
-    int length = 0;
     std::size_t pos = 0;
-    while (pos < typed.size() && length < NameMaxLength) {
+    while (pos < typed.size()) {
         char32_t c = decodeUtf8(typed, pos).value_or(0xFFFD);
         // A double quote would end the name early when it is read back.
         if (c == '"')
@@ -278,8 +280,12 @@ std::string sanitizeName(std::string_view typed)
         const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
         if (control)
             continue;
+        const std::size_t before = out.size();
         appendUtf8(out, c);
-        ++length;
+        if (out.size() > Room) {
+            out.resize(before);
+            break;
+        }
     }
     return out;
 }

@@ -84,8 +84,11 @@ std::string formatRecord(const Record &record);
 std::string formatRecords(const std::vector<Record> &records);
 
 // A name typed by the player as it will be stored: double quotes become
-// single quotes, control characters are dropped and the name is cut to
-// NameMaxLength characters. Bytes that are not UTF-8 become U+FFFD.
+// single quotes and control characters are dropped. Bytes that are not
+// UTF-8 become U+FFFD. The name prompt has kept it to NameMaxLength
+// characters already (rt::leftCharacters counts them); a longer name from
+// elsewhere is cut at a whole character where its line would grow past
+// MaxLineLength, so that it always reads back.
 std::string sanitizeName(std::string_view typed);
 
 // The rank (0 to 8) before which a new score goes: the first of the first

@@ -10,6 +10,7 @@
 #include "testdoubles.h"
 #include "twips.h"
 
+#include <QClipboard>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -439,24 +440,37 @@ void HighScoresTest::nameLimitCountsCharacters_data()
 {
     const QString emoji = QStringLiteral("\U0001F600");
     QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("stored");
 
-    QTest::newRow("an emoji as the 32nd character") << QStringList{QString(31, 'a'), emoji}
+    const QString none;
+    QTest::newRow("an emoji as the 32nd character") << QStringList{QString(31, 'a'), emoji} << none
                                                     << QString(31, 'a') + emoji;
-    QTest::newRow("an emoji after 32 letters") << QStringList{QString(32, 'a'), emoji} << QString(32, 'a');
-    QTest::newRow("letters after an emoji at 31") << QStringList{QString(30, 'a'), emoji, "bcd"}
+    QTest::newRow("an emoji after 32 letters") << QStringList{QString(32, 'a'), emoji} << none << QString(32, 'a');
+    QTest::newRow("letters after an emoji at 31") << QStringList{QString(30, 'a'), emoji, "bcd"} << none
                                                   << QString(30, 'a') + emoji + 'b';
-    QTest::newRow("33 emoji") << QStringList(33, emoji) << emoji.repeated(32);
-    QTest::newRow("markup") << QStringList{"<b>Kim</b>"} << "<b>Kim</b>";
+    QTest::newRow("33 emoji") << QStringList(33, emoji) << none << emoji.repeated(32);
+    QTest::newRow("markup") << QStringList{"<b>Kim</b>"} << none << "<b>Kim</b>";
+    // Pasted: as much of its start as fits, in whole characters, without
+    // its control characters.
+    const QString e = QStringLiteral("e\u0301"), alef = QStringLiteral("\u05D0");
+    QTest::newRow("paste 40 e + accent") << QStringList{} << e.repeated(40) << e.repeated(32);
+    QTest::newRow("paste 40 Hebrew letters") << QStringList{} << alef.repeated(40) << alef.repeated(32);
+    QTest::newRow("paste 10000 x") << QStringList{} << QString(10000, 'x') << QString(32, 'x');
+    QTest::newRow("paste a and 5000 emoji") << QStringList{} << "a" + emoji.repeated(5000) << "a" + emoji.repeated(31);
+    QTest::newRow("paste a line break") << QStringList{} << "ab\r\ncd" << "abcd";
+    QTest::newRow("paste a lone half of a pair") << QStringList{} << "a" + QString(QChar(0xD83D)) + "b" << "ab";
 }
 
-// The real name prompt keeps to 32 characters, an emoji being one, and
-// never stores half of one: typed into the dialog key by key (an emoji
-// comes as one key press with both halves, as an input method sends it),
-// accepted with Enter, and read back from the file's bytes.
+// The real name prompt keeps to 32 characters, an emoji or a letter with
+// its accent being one, and never stores half of one: typed into the
+// dialog key by key (an emoji comes as one key press with both halves, as
+// an input method sends it) or pasted from the clipboard, accepted with
+// Enter, and read back from the file's bytes.
 void HighScoresTest::nameLimitCountsCharacters()
 {
     QFETCH(QStringList, keys);
+    QFETCH(QString, pasted);
     QFETCH(QString, stored);
     GameFolder dir;
     QVERIFY(dir.isValid());
@@ -483,6 +497,10 @@ void HighScoresTest::nameLimitCountsCharacters()
             } else {
                 QTest::keyClicks(edit, key);
             }
+        }
+        if (!pasted.isEmpty()) {
+            QGuiApplication::clipboard()->setText(pasted);
+            QTest::keySequence(edit, QKeySequence::Paste);
         }
         QTest::keyClick(edit, Qt::Key_Return);
     });

@@ -177,8 +177,9 @@ void HiscoreFileTest::typedNamesAreStoredSoTheyReadBack_data()
     QTest::newRow("line breaks and tab") << QByteArray("a\tb\r\nc") << QStringLiteral("abc");
     QTest::newRow("DEL and C1 control") << QByteArray("\x7F\xC2\x85z") << QStringLiteral("z");
     QTest::newRow("unicode line separator") << QByteArray("x\xE2\x80\xA8y") << QStringLiteral("xy");
-    QTest::newRow("cut at 32") << QByteArray(40, 'a') << QString(32, QLatin1Char('a'));
-    QTest::newRow("cut at 32 letters, not bytes") << QString(40, QChar(0xE9)).toUtf8() << QString(32, QChar(0xE9));
+    QTest::newRow("longer than a line") << QByteArray(5000, 'a') << QString(4087, QLatin1Char('a'));
+    QTest::newRow("longer than a line, at a whole letter") << QString(3000, QChar(0xE9)).toUtf8()
+                                                           << QString(2043, QChar(0xE9));
     QTest::newRow("bytes that are not utf-8") << QByteArray("a\xFF" "b") << QStringLiteral("a\uFFFDb");
     QTest::newRow("empty") << QByteArray() << QString();
 }
