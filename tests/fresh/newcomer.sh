@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
-# Plays Squibbo the way a newcomer would, on a brand-new minimal Debian 12:
-# a clean clone of the committed tree, nothing installed but the base
-# system, then ./play. The main window "Squibbo!" must appear on an Xvfb
-# display started here, with a client area of 445 x 435. It is ended, and
-# ./play runs a second time, which must build nothing and show the window
-# again within two seconds.
+# Does what a newcomer does, on a brand-new minimal Debian 12 or 13: a
+# clean clone of the committed tree, nothing installed but the base system,
+# a terminal on a desktop (DISPLAY set, on an Xvfb started here). First
+# ./play: the main window "Squibbo!" must appear with a client area of
+# 445 x 435. It is ended, and ./play runs a second time, which must build
+# nothing and show the window again within two seconds. Then ./check must
+# pass in the same system.
 #
-# On failure it says which step broke (install, configure, build, start)
-# and shows the last lines of the log. Without root or mount (a brand-new
-# system is a chroot with bind mounts) it says so in one line and skips.
+# On failure it says which step broke (install, configure, build, start,
+# check) and shows the last lines of the log. Without root or mount (a
+# brand-new system is a chroot with bind mounts) it says so in one line and
+# exits with 77, the code for a skipped test.
 #
-# Usage: tests/fresh/play-on-fresh-debian.sh
+# Usage: tests/fresh/newcomer.sh bookworm|trixie [--session-bus]
+#   --session-bus  ./check runs with a session bus of its own, as in a
+#                  desktop's terminal (dbus-run-session)
 # Environment: FRESH_DEBIAN (the tool, default ../shared/tools/fresh-debian)
 #              FRESH_TIMEOUT (seconds for the first ./play, default 2400)
+#              CI (passed on to ./check)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
+suite=${1:?usage: tests/fresh/newcomer.sh bookworm|trixie [--session-bus]}
+bus=${2:-}
 tool=${FRESH_DEBIAN:-$here/../shared/tools/fresh-debian}
 first_timeout=${FRESH_TIMEOUT:-2400}
 
-skip() { echo "fresh-machine test skipped: $*"; exit 0; }
+skip() { echo "fresh-machine test skipped: $*"; exit 77; }
 [ "$(id -u)" = 0 ] || skip "it needs root to build a brand-new system"
 command -v mount >/dev/null || skip "there is no mount command"
 [ -x "$tool" ] || skip "$tool is not there"
@@ -52,9 +59,10 @@ fail() {
   grep -q '^play: installing the packages failed' "$log" && step=install
   grep -q '^play: configuring the build failed' "$log" && step=configure
   grep -q '^play: building the game failed' "$log" && step=build
+  [ -n "${checking:-}" ] && step=check
   echo "FAIL (step: $step): $*" >&2
   echo "--- the last lines of the log:" >&2
-  tail -n 30 "$log" >&2
+  tail -n 60 "$log" >&2
   exit 1
 }
 
@@ -66,11 +74,17 @@ start_xvfb 50 99 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvf
 now() { date +%s.%N; }
 
 # Inside the brand-new system: ./play, then (once the game has been ended
-# from outside) ./play again, each run marked with the time it began.
-"$tool" bash -c '
+# from outside) ./play again, then ./check, each run marked with the time
+# it began.
+check=(./check)
+# A desktop has a session bus; the brand-new system gets one only here.
+[ "$bus" = --session-bus ] &&
+  check=(bash -c 'apt-get install -y -qq dbus-daemon >/dev/null && exec dbus-run-session ./check')
+FRESH_DEBIAN_SUITE=$suite "$tool" env CI="${CI:-}" bash -c '
   echo "== first play $(date +%s.%N)"; ./play; echo "== first play ended $?"
   echo "== second play $(date +%s.%N)"; ./play; echo "== second play ended $?"
-' >"$log" 2>&1 &
+  echo "== check $(date +%s.%N)"; "$@"; echo "== check ended $? $(date +%s.%N)"
+' _ "${check[@]}" >"$log" 2>&1 &
 run_pid=$!
 
 # Waits for the window "Squibbo!", checks it and ends the game. Prints the
@@ -106,8 +120,6 @@ first_seen=$(play_once first "$first_timeout")
 first_time=$(awk "BEGIN {printf \"%.0f\", $first_seen - $started}")
 second_started=$(awk '/^== second play/ {print $4; exit}' "$log")
 second_seen=$(play_once second 60)
-wait "$run_pid" || true
-run_pid=''
 
 second_time=$(awk "BEGIN {printf \"%.2f\", $second_seen - $second_started}")
 # What the second ./play printed: at most one line of build output, and the
@@ -119,9 +131,21 @@ output=$(awk '/^== second play/ {on = 1; next} /^== second play ended/ {on = 0} 
   | grep -v -x -e 'QStandardPaths: XDG_RUNTIME_DIR not set.*' -e 'Squibbo: no sound server.*' \
       -e 'Terminated' || true)
 lines=$(printf '%s' "$output" | grep -c . || true)
-echo "fresh machine: first ./play to the main window in $first_time s" \
+echo "fresh $suite: first ./play to the main window in $first_time s" \
   "(packages, configure, build); second ./play in $second_time s, printing $lines line(s) of its own:"
 printf '  %s\n' "$output"
 [ "$lines" -le 1 ] || { printf '%s\n' "$output" >&2; fail "the second ./play printed $lines lines"; }
 awk "BEGIN {exit !($second_time < 2.0)}" || fail "the second ./play took $second_time s to show the window"
-echo "fresh-machine test: passed"
+
+# ./check, with DISPLAY still set as in a desktop's terminal.
+checking=1
+wait "$run_pid" || true
+run_pid=''
+read -r status check_ended < <(awk '/^== check ended/ {print $4, $5}' "$log")
+[ -n "${status:-}" ] || fail "./check did not run to its end"
+check_started=$(awk '/^== check [0-9]/ {print $3; exit}' "$log")
+check_time=$(awk "BEGIN {printf \"%.0f\", $check_ended - $check_started}")
+grep -E '^(Windows edition not tested|[0-9]+% tests passed|Total Test time)' "$log" | sed 's/^/  /'
+[ "$status" = 0 ] || fail "./check failed (status $status) after $check_time s"
+echo "fresh $suite: ./check passed in $check_time s${bus:+ (with a session bus)}"
+echo "fresh-machine test ($suite): passed"
