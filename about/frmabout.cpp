@@ -158,7 +158,7 @@ void frmAbout::StartSysInfo()
     }
     // The window stays open and unchanged either way.
     if (!started)
-        m_services.messageBox->show(SysInfoUnavailable);
+        m_services.messageBox->show(window(), SysInfoUnavailable);
 }
 
 bool frmAbout::GetKeyValue(std::uint32_t RootKey, const QString &KeyPath,

@@ -3,6 +3,7 @@
 #include "appicon.h"
 #include "controls.h"
 #include "fileops.h"
+#include "fixedwindows.h"
 #include "fonts.h"
 #include "form1.h"
 #include "form2.h"
@@ -61,9 +62,10 @@ Form1 &Program::form1()
     if (!m_form1) {
         m_form1 = std::make_unique<Form1>(m_services, this);
         m_form1->openAbout = [this] { about().Show(); };
-        m_form1->openHighScores = [this] { form2().Open(); };
+        m_form1->openHighScores = [this] { form2().Open(m_form1->window()); };
         m_form1->gameOverStep = [this] {
-            scores::GameOverHighScoreStep(m_services, form2(), m_form1->Score, *m_files);
+            scores::GameOverHighScoreStep(m_services, form2(), m_form1->Score, *m_files,
+                                          m_form1->window());
         };
     }
     return *m_form1;
@@ -95,6 +97,8 @@ int Program::run(int argc, char **argv)
     rt::registerFontSubstitutes();
     // The game tick runs on this thread, every 7 ms.
     rt::tightenTimerSlack();
+    // No window of the game can be resized, nor maximized.
+    rt::keepFixedWindowsAtTheirSize();
 
     QString problem;
 #ifdef Q_OS_WIN
@@ -107,7 +111,7 @@ int Program::run(int argc, char **argv)
 #endif
     Program program(rt::Services::platform(folder));
     if (!problem.isEmpty())
-        program.m_services.messageBox->show(problem);
+        program.m_services.messageBox->show(nullptr, problem);
     program.form1().Show();
     return QApplication::exec();
 }

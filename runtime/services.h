@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+class QWidget;
+
 namespace rt {
 
 class SoundService {
@@ -20,18 +22,20 @@ public:
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
-    // Shows `text` with an OK button only and waits for the user. An empty
-    // title means the application's title.
-    virtual void show(const QString &text, const QString &title = {}) = 0;
+    // Shows `text` with an OK button only over `owner`, the window it speaks
+    // for (none before the game has a window), and waits for the user. An
+    // empty title means the application's title.
+    virtual void show(QWidget *owner, const QString &text, const QString &title = {}) = 0;
 };
 
 class InputBoxService {
 public:
     virtual ~InputBoxService() = default;
-    // Asks for one line of text with an empty field of at most maxLength
-    // characters (see leftCharacters). Returns what was typed, or an empty
-    // text on Cancel.
-    virtual QString ask(const QString &prompt, const QString &title, int maxLength) = 0;
+    // Asks for one line of text over `owner`, with an empty field of at most
+    // maxLength characters (see leftCharacters). Returns what was typed, or
+    // an empty text on Cancel.
+    virtual QString ask(QWidget *owner, const QString &prompt, const QString &title,
+                        int maxLength) = 0;
 };
 
 // The first `count` characters of `text` without its control characters

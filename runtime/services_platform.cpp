@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTextBoundaryFinder>
 #include <QValidator>
 
@@ -21,16 +22,46 @@
 namespace rt {
 namespace {
 
+// How wide a dialog must be for a title bar to show its whole title: the
+// title as a title bar sets it (a bold face a little larger than the
+// dialog's), and room for the frame's icon and buttons beside it. Qt draws
+// that title bar itself on Wayland, and cuts a title that does not fit.
+int widthForTitle(const QString &title, QFont font)
+{
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    constexpr int FrameButtonsAndIcon = 160;
+    return QFontMetrics(font).horizontalAdvance(title) + FrameButtonsAndIcon;
+}
+
+// A dialog over the window it speaks for, so that the desktop places it
+// there and keeps it in front of it. The owner may close while the dialog
+// is open (the player can close the main window from its title bar); it
+// then takes the dialog with it, and the pointer knows.
+template <typename Dialog>
+QPointer<Dialog> makeDialog(QWidget *owner)
+{
+    return new Dialog(owner ? owner->window() : nullptr);
+}
+
 class DialogMessageBox final : public MessageBoxService {
 public:
-    void show(const QString &text, const QString &title) override
+    void show(QWidget *owner, const QString &text, const QString &title) override
     {
-        QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? appTitle() : title, text,
-                        QMessageBox::Ok);
+        QPointer<QMessageBox> box = makeDialog<QMessageBox>(owner);
+        const QString shownTitle = title.isEmpty() ? appTitle() : title;
+        box->setWindowTitle(shownTitle);
         // A message may quote a damaged file: "<img src=...>" taken as
         // markup would make Qt load whatever file it names.
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        box->setTextFormat(Qt::PlainText);
+        box->setText(text);
+        box->setStandardButtons(QMessageBox::Ok);
+        // The box sets its own size from its text; a wide enough text
+        // makes room for the whole title.
+        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+            label->setMinimumWidth(widthForTitle(shownTitle, box->font()));
+        box->exec();
+        delete box;
     }
 };
 
@@ -53,40 +84,32 @@ private:
     int m_limit;
 };
 
-// How wide a dialog must be for the window frame to show its whole title:
-// the title as a title bar sets it (a bold face a little larger than the
-// dialog's), and room for the frame's icon and buttons beside it.
-int widthForTitle(const QString &title, QFont font)
-{
-    font.setBold(true);
-    font.setPointSizeF(font.pointSizeF() * 1.15);
-    constexpr int FrameButtonsAndIcon = 160;
-    return QFontMetrics(font).horizontalAdvance(title) + FrameButtonsAndIcon;
-}
-
 class DialogInputBox final : public InputBoxService {
 public:
-    QString ask(const QString &prompt, const QString &title, int maxLength) override
+    QString ask(QWidget *owner, const QString &prompt, const QString &title,
+                int maxLength) override
     {
-        QInputDialog dialog;
+        QPointer<QInputDialog> dialog = makeDialog<QInputDialog>(owner);
         const QString shownTitle = title.isEmpty() ? appTitle() : title;
-        dialog.setWindowTitle(shownTitle);
-        dialog.setLabelText(prompt);
-        dialog.setInputMode(QInputDialog::TextInput);
-        dialog.setTextValue(QString());
-        if (auto *label = dialog.findChild<QLabel *>())
+        dialog->setWindowTitle(shownTitle);
+        dialog->setLabelText(prompt);
+        dialog->setInputMode(QInputDialog::TextInput);
+        dialog->setTextValue(QString());
+        if (auto *label = dialog->findChild<QLabel *>())
             label->setTextFormat(Qt::PlainText);
-        if (auto *edit = dialog.findChild<QLineEdit *>()) {
+        if (auto *edit = dialog->findChild<QLineEdit *>()) {
             edit->setValidator(new CharacterLimit(maxLength, edit));
             // The dialog's layout sets its width from what it holds: a
             // field this wide makes room for the whole title.
-            const QMargins margins = dialog.layout() ? dialog.layout()->contentsMargins() : QMargins();
-            edit->setMinimumWidth(widthForTitle(shownTitle, dialog.font()) - margins.left()
+            const QMargins margins =
+                dialog->layout() ? dialog->layout()->contentsMargins() : QMargins();
+            edit->setMinimumWidth(widthForTitle(shownTitle, dialog->font()) - margins.left()
                                   - margins.right());
         }
-        if (dialog.exec() != QDialog::Accepted)
-            return {};
-        return leftCharacters(dialog.textValue(), maxLength);
+        const bool accepted = dialog->exec() == QDialog::Accepted;
+        const QString typed = accepted && dialog ? dialog->textValue() : QString();
+        delete dialog;
+        return leftCharacters(typed, maxLength);
     }
 };
 

@@ -34,8 +34,9 @@ Form2::Form2(rt::Services &services, scores::FileOps &files, QObject *parent)
 {
 }
 
-void Form2::Open()
+void Form2::Open(QWidget *owner)
 {
+    m_owner = owner;
     Load();
     // The creation fill may have found the table unusable and closed the
     // window again; the player has been told.
@@ -99,7 +100,7 @@ void Form2::fill()
     const scores::Loaded loaded = scores::loadTable(m_files);
     if (!loaded.ok) {
         Unload();
-        m_services.messageBox->show(QString::fromStdString(loaded.error)
+        m_services.messageBox->show(m_owner, QString::fromStdString(loaded.error)
                                     + u"\n\nThe high scores cannot be shown."_s);
         return;
     }

@@ -28,8 +28,9 @@ public:
     // Opens the window, or brings it to the front when it is open: loads it
     // (the creation fill runs on the first load) and shows it (the
     // activation fill runs). A table that cannot be used is told to the
-    // player once, and the window does not stay open.
-    void Open();
+    // player once, over `owner` (the window that asked for the high
+    // scores), and the window does not stay open.
+    void Open(QWidget *owner = nullptr);
 
     // OK: closes the window; the object stays for the next opening.
     void Command1_Click();
@@ -54,6 +55,7 @@ private:
 
     rt::Services &m_services;
     scores::FileOps &m_files;
+    QPointer<QWidget> m_owner;
     QPointer<QLabel> Label1;
     // Row k: the rank and name in Label(k+1), the score in Label(k+11).
     std::array<QPointer<QLabel>, 10> m_rankLabels;

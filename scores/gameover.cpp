@@ -4,16 +4,20 @@
 #include "hiscorestore.h"
 #include "services.h"
 
+#include <QPointer>
+
 namespace scores {
 
 void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score,
-                           FileOps &files)
+                           FileOps &files, QWidget *mainWindow)
 {
+    // The player may close the main window while a dialog is open.
+    const QPointer<QWidget> owner(mainWindow);
     // All ten records are read and checked before anything is asked or
     // written, so a damaged file costs the player nothing but this game's
     // entry, and the file stays as it is for repair.
     auto notRecorded = [&](const std::string &whyNot) {
-        services.messageBox->show(QString::fromStdString(whyNot)
+        services.messageBox->show(owner, QString::fromStdString(whyNot)
                                   + QStringLiteral("\n\nThis game's score was not recorded."));
     };
     const Loaded loaded = loadTable(files);
@@ -24,12 +28,12 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
 
     std::optional<Record> entry;
     if (entryRank(loaded.table, score)) {
-        const QString typed = services.inputBox->ask(QStringLiteral("Enter your name:"),
+        const QString typed = services.inputBox->ask(owner, QStringLiteral("Enter your name:"),
                                                      QStringLiteral("You got a high score!"),
                                                      NameMaxLength);
         entry = Record{sanitizeName(typed.toStdString()), score};
     } else {
-        services.messageBox->show(QStringLiteral("Game Over!"));
+        services.messageBox->show(owner, QStringLiteral("Game Over!"));
     }
 
     // Another copy of the game may have saved while the prompt was up: the
@@ -39,6 +43,7 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
     const Stored stored = storeGame(files, entry);
     if (stored.crowdedOut)
         services.messageBox->show(
+            owner,
             QStringLiteral("While you typed your name, another game saved better scores: your "
                            "score of %1 no longer earns a place among the ten best.")
                 .arg(score));
@@ -48,10 +53,10 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
         return;
     }
     if (!stored.ok)
-        services.messageBox->show(QString::fromStdString(stored.error));
+        services.messageBox->show(owner, QString::fromStdString(stored.error));
 
     // A failed save left the old table in place, and the window lists it.
-    form2.Open();
+    form2.Open(owner);
 }
 
 } // namespace scores

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class Form2;
+class QWidget;
 
 namespace rt {
 struct Services;
@@ -16,10 +17,11 @@ namespace scores {
 class FileOps;
 
 // Called by the game tick on the tenth miss, with the game folder's files.
-// Opens modal dialogs and waits for them; the caller keeps its tick from
-// running again meanwhile. When the high-score file cannot be used it tells
-// the player and changes nothing on disk; the game goes on either way.
+// Opens modal dialogs over `owner` (the main window) and waits for them;
+// the caller keeps its tick from running again meanwhile. When the
+// high-score file cannot be used it tells the player and changes nothing
+// on disk; the game goes on either way.
 void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t score,
-                           FileOps &files);
+                           FileOps &files, QWidget *owner = nullptr);
 
 } // namespace scores

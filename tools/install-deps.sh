@@ -11,12 +11,14 @@
 #   pipewire     the listening test on PipeWire instead of PulseAudio
 set -euo pipefail
 
-play_pkgs=(cmake ninja-build g++ qt6-base-dev libsdl2-dev fonts-liberation)
+play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libwayland-dev pkg-config libsdl2-dev
+           fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
-            x11-utils pulseaudio libpulse-dev pkg-config lintian)
+            x11-utils pulseaudio libpulse-dev pkg-config lintian
+            weston xwayland qt6-wayland python3)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 pipewire_pkgs=(pipewire pipewire-pulse wireplumber dbus-daemon)
 

@@ -107,6 +107,7 @@ private Q_SLOTS:
     void otherGameSavesDuringThePrompt();
     void richTextIsShownAsPlainText_data();
     void richTextIsShownAsPlainText();
+    void gameOverBoxBelongsToTheMainWindow();
     void nameLimitCountsCharacters_data();
     void nameLimitCountsCharacters();
     void fullDiskKeepsOldTable();
@@ -411,18 +412,22 @@ void HighScoresTest::richTextIsShownAsPlainText()
     game.services.messageBox = rt::makeDialogMessageBox();
     QStringList texts;
     QList<Qt::TextFormat> formats;
+    QWidget owner;
+    owner.show();
     DialogWatch watch([&](QWidget *dialog) {
         auto *box = qobject_cast<QMessageBox *>(dialog);
         auto *label = box ? box->findChild<QLabel *>("qt_msgbox_label") : nullptr;
         if (label) {
             texts << label->text();
             formats << label->textFormat();
+            // Over the window that asked for the high scores.
+            QCOMPARE(box->windowHandle()->transientParent(), owner.windowHandle());
         }
         if (box)
             box->accept();
     });
 
-    game.form2.Open();
+    game.form2.Open(&owner);
 
     if (shown.startsWith("#1")) {
         QVERIFY(texts.isEmpty());
@@ -434,6 +439,36 @@ void HighScoresTest::richTextIsShownAsPlainText()
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts[0].contains(shown), qPrintable(texts[0]));
     QCOMPARE(formats[0], Qt::PlainText);
+}
+
+// The real "Game Over!" box is transient for the main window, so that the
+// desktop puts it there, and wide enough for a title bar to show
+// "Squibbo" whole beside the frame's icon and buttons.
+void HighScoresTest::gameOverBoxBelongsToTheMainWindow()
+{
+    GameFolder dir;
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
+    Game game(dir);
+    game.services.messageBox = rt::makeDialogMessageBox();
+    QWidget mainWindow;
+    mainWindow.show();
+    QWindow *parent = nullptr;
+    int width = 0, titleWidth = 0;
+    DialogWatch watch([&](QWidget *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            parent = box->windowHandle()->transientParent();
+            QFont titleFont = box->font();
+            titleFont.setBold(true);
+            titleWidth = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle());
+            width = box->width();
+            box->accept();
+        }
+    });
+
+    scores::GameOverHighScoreStep(game.services, game.form2, -1000, *game.files, &mainWindow);
+
+    QCOMPARE(parent, mainWindow.windowHandle());
+    QVERIFY2(width >= titleWidth + 120, qPrintable(QStringLiteral("%1 px wide for a title of %2 px").arg(width).arg(titleWidth)));
 }
 
 void HighScoresTest::nameLimitCountsCharacters_data()
@@ -480,12 +515,14 @@ void HighScoresTest::nameLimitCountsCharacters()
     QString prompt;
     Qt::TextFormat promptFormat = Qt::AutoText;
     int titleWidth = 0, dialogWidth = 0;
+    QWidget mainWindow, *promptOwner = nullptr;
     DialogWatch watch([&](QWidget *dialog) {
         auto *input = qobject_cast<QInputDialog *>(dialog);
         auto *edit = input ? input->findChild<QLineEdit *>() : nullptr;
         if (!edit)
             return;
         prompt = input->labelText();
+        promptOwner = input->parentWidget();
         promptFormat = input->findChild<QLabel *>()->textFormat();
         QFont titleFont = input->font();
         titleFont.setBold(true);
@@ -505,9 +542,10 @@ void HighScoresTest::nameLimitCountsCharacters()
         QTest::keyClick(edit, Qt::Key_Return);
     });
 
-    scores::GameOverHighScoreStep(game.services, game.form2, 650, *game.files);
+    scores::GameOverHighScoreStep(game.services, game.form2, 650, *game.files, &mainWindow);
 
     QCOMPARE(prompt, QStringLiteral("Enter your name:"));
+    QCOMPARE(promptOwner, &mainWindow);
     QCOMPARE(promptFormat, Qt::PlainText);
     // Wide enough for a title bar to show "You got a high score!" whole,
     // beside the frame's icon and its buttons.

@@ -26,10 +26,11 @@ public:
     struct Shown {
         QString text;
         QString title;
+        QWidget *owner;
     };
-    void show(const QString &text, const QString &title) override
+    void show(QWidget *owner, const QString &text, const QString &title) override
     {
-        shown.push_back({text, title.isEmpty() ? appTitle() : title});
+        shown.push_back({text, title.isEmpty() ? appTitle() : title, owner});
         if (onShow)
             onShow();
     }
@@ -45,10 +46,11 @@ public:
         QString prompt;
         QString title;
         int maxLength;
+        QWidget *owner;
     };
-    QString ask(const QString &prompt, const QString &title, int maxLength) override
+    QString ask(QWidget *owner, const QString &prompt, const QString &title, int maxLength) override
     {
-        asked.push_back({prompt, title, maxLength});
+        asked.push_back({prompt, title, maxLength, owner});
         if (onAsk)
             onAsk();
         if (answers.empty())
