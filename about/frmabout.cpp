@@ -54,7 +54,7 @@ void frmAbout::build(rt::FormWindow *window)
     window->setWindowTitle(QStringLiteral("About Squibbo"));
     window->setClientSize(5715, 3150);
 
-    picIcon = new rt::PictureBox(window, u"picIcon"_s, QPixmap(u":/design/picture2.bmp"_s),
+    picIcon = new rt::PictureBox(window, u"picIcon"_s, rt::ReadPicture(u":/design/picture2.bmp"_s),
                                  {.left = 120, .top = 240, .width = 1320, .height = 615}, 1);
     // It takes the focus on its turn in the tab order, as a picture box does.
     picIcon->setFocusPolicy(Qt::TabFocus);

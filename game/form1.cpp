@@ -84,14 +84,14 @@ Form1::Form1(rt::Services &services, QObject *parent)
 {
 }
 
-QPixmap Form1::designPicture1()
+rt::Picture Form1::designPicture1()
 {
-    return QPixmap(QStringLiteral(":/design/picture1.bmp"));
+    return rt::ReadPicture(QStringLiteral(":/design/picture1.bmp"));
 }
 
-QPixmap Form1::designPicture2()
+rt::Picture Form1::designPicture2()
 {
-    return QPixmap(QStringLiteral(":/design/picture2.bmp"));
+    return rt::ReadPicture(QStringLiteral(":/design/picture2.bmp"));
 }
 
 void Form1::build(rt::FormWindow *w)

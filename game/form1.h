@@ -31,9 +31,9 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // The picture of Wendo laid out with the window.
-    static QPixmap designPicture1();
-    static QPixmap designPicture2();
+    // The pictures of Wendo and the pie laid out with the window.
+    static rt::Picture designPicture1();
+    static rt::Picture designPicture2();
 
     // Controls, alive while the window is loaded.
     QPointer<QPushButton> Command1, Command2, Command3;

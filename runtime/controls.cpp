@@ -59,7 +59,7 @@ QColor foreColor(const QLabel *label)
     return label->palette().color(QPalette::WindowText);
 }
 
-PictureBox::PictureBox(QWidget *parent, const QString &name, const QPixmap &picture, Placement at,
+PictureBox::PictureBox(QWidget *parent, const QString &name, const Picture &picture, Placement at,
                        int tabIndex)
     : QWidget(parent), m_picture(picture), m_left(static_cast<float>(at.left)),
       m_top(static_cast<float>(at.top))
@@ -84,7 +84,7 @@ void PictureBox::Move(float left, float top)
     place();
 }
 
-void PictureBox::setPicture(const QPixmap &picture)
+void PictureBox::setPicture(const Picture &picture)
 {
     m_picture = picture;
     update();
@@ -101,7 +101,15 @@ void PictureBox::paintEvent(QPaintEvent *)
     // Where the picture does not reach, a light grey that suits the
     // pictures' own grey backgrounds.
     painter.fillRect(rect(), QColor(192, 192, 192));
-    painter.drawPixmap(0, 0, m_picture);
+    // The picture covers its own size in device-independent pixels at any
+    // scale. Where its resolution is not the screen's (the finer version
+    // at a scale of 1.5, the plain one where there is no finer), it is
+    // resampled smoothly rather than in uneven blocks.
+    const qreal ratio = devicePixelRatioF();
+    const QPixmap &shown = m_picture.forRatio(ratio);
+    if (shown.devicePixelRatio() != ratio)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(0, 0, shown);
 }
 
 LineControl::LineControl(QWidget *parent, const QString &name, QPoint from, QPoint to,

@@ -4,9 +4,10 @@
 // its design name as objectName and its place in the tab order as the
 // dynamic property "TabIndex".
 
+#include "picture.h"
+
 #include <QColor>
 #include <QLabel>
-#include <QPixmap>
 #include <QPoint>
 #include <QPushButton>
 #include <QTimer>
@@ -56,12 +57,14 @@ void setForeColor(QLabel *label, const QColor &color);
 QColor foreColor(const QLabel *label);
 
 // A picture box: draws its picture unscaled from its top-left corner, with
-// no border. Left and Top are kept exactly as set, as 32-bit float twips,
-// and reported back unchanged; the widget itself sits at the nearest pixel.
+// no border; on a screen scaled above 1 it shows the picture's finer
+// version where it has one, in the same place. Left and Top are kept
+// exactly as set, as 32-bit float twips, and reported back unchanged; the
+// widget itself sits at the nearest pixel.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
-    PictureBox(QWidget *parent, const QString &name, const QPixmap &picture, Placement at,
+    PictureBox(QWidget *parent, const QString &name, const Picture &picture, Placement at,
                int tabIndex);
 
     float Left() const { return m_left; }
@@ -70,8 +73,8 @@ public:
     void Move(float left, float top);
 
     // Setting a new picture keeps the box's size.
-    void setPicture(const QPixmap &picture);
-    const QPixmap &picture() const { return m_picture; }
+    void setPicture(const Picture &picture);
+    const Picture &picture() const { return m_picture; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -79,7 +82,7 @@ protected:
 private:
     void place();
 
-    QPixmap m_picture;
+    Picture m_picture;
     float m_left;
     float m_top;
 };

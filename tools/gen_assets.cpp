@@ -71,12 +71,18 @@ int main(int argc, char **argv)
 
     bool ok = true;
     // Board pictures: Wendo as drawn in the designer, the pie, and the
-    // run-time Wendo before and after a hit.
-    ok &= writeImage(at("picture1.bmp"), art::portrait(103, 129, art::Mood::Happy), "BMP");
+    // run-time Wendo before and after a hit. Each is drawn a second time at
+    // twice the size, for screens scaled above 1, under the name Qt gives
+    // such pictures ("wendo@2x.bmp" beside "wendo.bmp").
     const QRgb pieGrey = qRgb(art::kPieGrey, art::kPieGrey, art::kPieGrey);
-    ok &= writeImage(at("picture2.bmp"), files::toIndexed8(art::pie(88, 41), pieGrey), "BMP");
-    ok &= writeImage(at("wendo.bmp"), art::portrait(105, 129, art::Mood::Happy), "BMP");
-    ok &= writeImage(at("pied.bmp"), art::portrait(105, 129, art::Mood::Pied), "BMP");
+    for (const int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QStringLiteral(".bmp") : QStringLiteral("@2x.bmp");
+        auto board = [&](const char *stem) { return out.filePath(QLatin1String(stem) + suffix); };
+        ok &= writeImage(board("picture1"), art::portrait(103 * scale, 129 * scale, art::Mood::Happy), "BMP");
+        ok &= writeImage(board("picture2"), files::toIndexed8(art::pie(88 * scale, 41 * scale), pieGrey), "BMP");
+        ok &= writeImage(board("wendo"), art::portrait(105 * scale, 129 * scale, art::Mood::Happy), "BMP");
+        ok &= writeImage(board("pied"), art::portrait(105 * scale, 129 * scale, art::Mood::Pied), "BMP");
+    }
 
     // Window and desktop icons.
     const QImage icon32 = art::faceIcon(32);

@@ -22,7 +22,7 @@ namespace {
 // design-time pictures and icons compiled in, and the menu icons.
 const QStringList kGeneratedFiles = QStringLiteral(SQUIBBO_DELIVERED).split(QLatin1Char(' '))
     + QStringList{
-        "icon.png", "picture1.bmp", "picture2.bmp", "squibbo.ico",
+        "icon.png", "picture1.bmp", "picture1@2x.bmp", "picture2.bmp", "picture2@2x.bmp", "squibbo.ico",
         "icons/hicolor/16x16/apps/squibbo.png", "icons/hicolor/24x24/apps/squibbo.png",
         "icons/hicolor/32x32/apps/squibbo.png", "icons/hicolor/48x48/apps/squibbo.png",
         "icons/hicolor/64x64/apps/squibbo.png", "icons/hicolor/128x128/apps/squibbo.png",
@@ -181,6 +181,10 @@ void AssetsTest::bitmapLayout_data()
     QTest::newRow("picture2") << "picture2.bmp" << 88 << 41 << 8 << 189 << 0 << true;
     QTest::newRow("wendo") << "wendo.bmp" << 105 << 129 << 24 << 190 << 4 << false;
     QTest::newRow("pied") << "pied.bmp" << 105 << 129 << 24 << 190 << 4 << false;
+    QTest::newRow("picture1@2x") << "picture1@2x.bmp" << 206 << 258 << 24 << 190 << 4 << false;
+    QTest::newRow("picture2@2x") << "picture2@2x.bmp" << 176 << 82 << 8 << 189 << 0 << true;
+    QTest::newRow("wendo@2x") << "wendo@2x.bmp" << 210 << 258 << 24 << 190 << 4 << false;
+    QTest::newRow("pied@2x") << "pied@2x.bmp" << 210 << 258 << 24 << 190 << 4 << false;
 }
 
 void AssetsTest::bitmapLayout()
@@ -368,6 +372,8 @@ void AssetsTest::designResources_data()
     QTest::addColumn<QSize>("size");
     QTest::newRow("picture1") << "picture1.bmp" << QSize(103, 129);
     QTest::newRow("picture2") << "picture2.bmp" << QSize(88, 41);
+    QTest::newRow("picture1@2x") << "picture1@2x.bmp" << QSize(206, 258);
+    QTest::newRow("picture2@2x") << "picture2@2x.bmp" << QSize(176, 82);
     QTest::newRow("icon") << "icon.png" << QSize(32, 32);
     QTest::newRow("ico") << "squibbo.ico" << QSize(32, 32);
 }

@@ -204,7 +204,7 @@ private Q_SLOTS:
         QVERIFY(!f.Timer1->Enabled());
         QVERIFY(f.Timer2->Enabled());
         QCOMPARE(f.Picture2->Top(), 5760.0f);
-        QCOMPARE(f.Picture1->picture().toImage().pixelColor(50, 50), QColor(Qt::white));
+        QCOMPARE(f.Picture1->picture().plain().toImage().pixelColor(50, 50), QColor(Qt::white));
         QCOMPARE(f.PieFlying, 1);
         QVERIFY(!f.Command1->isEnabled());
         QCOMPARE(game.doubles.sound->played,
@@ -225,16 +225,16 @@ private Q_SLOTS:
         QVERIFY(f.Command1->isEnabled());
         QCOMPARE(f.PieFlying, 0);
         QCOMPARE(f.TurnedThisThrow, 0);
-        QCOMPARE(f.Picture1->picture().toImage(), Form1::designPicture1().toImage());
+        QCOMPARE(f.Picture1->picture().plain().toImage(), Form1::designPicture1().plain().toImage());
     }
 
     void aMissingPiedPictureStillPauses()
     {
         Game game;
         Form1 &f = game.form;
-        f.Picture1->setPicture(QPixmap());
+        f.Picture1->setPicture(rt::Picture());
         game.throwAndTick(2800.0f, 1000.0f);
-        QCOMPARE(f.Picture1->picture().toImage(), Form1::designPicture1().toImage());
+        QCOMPARE(f.Picture1->picture().plain().toImage(), Form1::designPicture1().plain().toImage());
         QVERIFY(f.Timer2->Enabled());
     }
 

@@ -5,7 +5,8 @@
 // SQUIBBO_WRITE_REFERENCES=<folder>, and looked at before they are kept. On a dark desktop palette the texts
 // and lines that stand for the system's text and light colours follow the
 // palette and stay legible; the red warning stays red.
-// SQUIBBO_SCREENSHOTS=<folder> keeps the dark pictures for a look.
+// SQUIBBO_SCREENSHOTS=<folder> keeps the dark pictures for a look. At the
+// display scales 1, 1.5 and 2 every picture covers exactly its place.
 
 #include "fonts.h"
 #include "form2.h"
@@ -15,6 +16,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
+#include <QProcess>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -130,6 +133,28 @@ QColor strongest(const QImage &image, const QRect &area, QColor ground)
     return best;
 }
 
+QString assetFile(const QString &name)
+{
+    return qEnvironmentVariable("SQUIBBO_SOURCE_DIR") + QStringLiteral("/assets/") + name;
+}
+
+// What a picture box of `box` pixels shows at the display scale `scale`
+// with the file `file` ("@2x" for the finer version): its grey, and the
+// picture over exactly the plain picture's place, resampled smoothly where
+// the file's resolution is not the screen's.
+QImage boxShowing(QSize box, const QString &file, double scale)
+{
+    QImage source(assetFile(file));
+    source.setDevicePixelRatio(file.contains(QStringLiteral("@2x")) ? 2 : 1);
+    QImage want(box * scale, QImage::Format_RGB32);
+    want.setDevicePixelRatio(scale);
+    QPainter painter(&want);
+    painter.fillRect(QRect({0, 0}, box), QColor(192, 192, 192));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, source.devicePixelRatio() != scale);
+    painter.drawImage(QRectF({0, 0}, QImage(assetFile(QString(file).remove(QStringLiteral("@2x")))).size()), source);
+    return want;
+}
+
 } // namespace
 
 class LookTest : public QObject {
@@ -217,6 +242,49 @@ private Q_SLOTS:
             QVERIFY(main.save(QDir(keep).filePath(QStringLiteral("dark-main-after-a-game.png"))));
             QVERIFY(about.save(QDir(keep).filePath(QStringLiteral("dark-about.png"))));
         }
+    }
+
+    // At every display scale each picture covers exactly its own place,
+    // in the finer version on a scaled screen, and in the plain one where
+    // the game folder has no finer version ("wendo@2x.bmp" here).
+    void picturesFillTheirPlacesAtEveryScale_data()
+    {
+        QTest::addColumn<double>("scale");
+        for (const char *scale : {"1", "1.5", "2"})
+            QTest::newRow(scale) << QByteArray(scale).toDouble();
+    }
+    void picturesFillTheirPlacesAtEveryScale()
+    {
+        QFETCH(double, scale);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        if (!qFuzzyCompare(qApp->devicePixelRatio(), scale)) {
+            // Qt takes the scale as it starts: a copy of the test started at it checks it.
+            QVERIFY2(qEnvironmentVariable("QT_SCALE_FACTOR") != tag, "Qt did not take QT_SCALE_FACTOR");
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_SCALE_FACTOR"), tag);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("picturesFillTheirPlacesAtEveryScale:") + tag});
+            QVERIFY(child.waitForFinished(120000));
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+            return;
+        }
+        GameFolder dir;
+        Windows windows(dir);
+        Form1 &f = windows.game.form;
+        for (const QString name : {"pied.bmp", "pied@2x.bmp", "wendo.bmp"})
+            QVERIFY(QFile::copy(assetFile(name), windows.game.folder.filePath(name)));
+        auto shown = [](rt::PictureBox *box) { return box->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        const QString bmp = scale > 1 ? QStringLiteral("@2x.bmp") : QStringLiteral(".bmp");
+        windows.about();
+        QCOMPARE(shown(windows.aboutForm.picIcon), boxShowing({88, 41}, "picture2" + bmp, scale));
+        QCOMPARE(shown(f.Picture2), boxShowing({88, 41}, "picture2" + bmp, scale));
+        QCOMPARE(shown(f.Picture1), boxShowing({105, 129}, "picture1" + bmp, scale));
+        windows.game.throwAndTick(2800.0f, 1000.0f);
+        QCOMPARE(shown(f.Picture1), boxShowing({105, 129}, "pied" + bmp, scale));
+        f.Timer2_Timer();
+        QCOMPARE(shown(f.Picture1), boxShowing({105, 129}, QStringLiteral("wendo.bmp"), scale));
     }
 
 private:

@@ -84,7 +84,7 @@ private Q_SLOTS:
     void pictureBoxKeepsTwipsAsSet()
     {
         QWidget parent;
-        rt::PictureBox box(&parent, QStringLiteral("Picture1"), QPixmap(),
+        rt::PictureBox box(&parent, QStringLiteral("Picture1"), rt::Picture(),
                            {.left = 2760, .top = 240, .width = 1575, .height = 1935}, 1);
         QCOMPARE(box.size(), QSize(105, 129));
         box.Move(2767.5f);
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(box.Top(), 5510.0f);
         QCOMPARE(box.pos(), QPoint(-2, 367));
         // A new picture leaves the box's size alone.
-        box.setPicture(QPixmap(50, 50));
+        box.setPicture(rt::Picture(QPixmap(50, 50)));
         QCOMPARE(box.size(), QSize(105, 129));
     }
 
