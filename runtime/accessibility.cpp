@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPointer>
 
 #include <vector>
@@ -213,16 +214,21 @@ QAccessibleInterface *readerFactory(const QString &className, QObject *object)
 }
 
 // Sets the description of each dialog that is shown. Orca says it after the
-// dialog's title, before the control that has the focus.
+// dialog's title, before the control that has the focus. Newer Orcas say it
+// instead of the dialog's own text, so a message box's description starts
+// with its message.
 class DescriptionFilter final : public QObject {
 public:
     DescriptionFilter(const QString &text, QObject *parent) : QObject(parent), m_text(text) {}
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show)
-            if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isWindow())
-                dialog->setAccessibleDescription(m_text);
+        if (event->type() != QEvent::Show)
+            return false;
+        if (auto *box = qobject_cast<QMessageBox *>(watched))
+            box->setAccessibleDescription(box->text() + u' ' + m_text);
+        else if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isWindow())
+            dialog->setAccessibleDescription(m_text);
         return false;
     }
 

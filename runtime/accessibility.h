@@ -32,8 +32,8 @@ void setReadingOrder(QWidget *window, QAccessible::Role role, const QList<Reader
 // name.
 
 // While one of these lives, each dialog that opens carries `text` as its
-// accessible description: a screen reader says it along with what the
-// dialog shows. The dialog itself shows nothing more.
+// accessible description (a message box its message, then `text`): a screen
+// reader says it along with the dialog. The dialog itself shows nothing more.
 class DialogDescription {
 public:
     explicit DialogDescription(const QString &text);

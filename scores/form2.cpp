@@ -127,8 +127,12 @@ void Form2::fill()
             QString::number(record.score)));
         rows.append(m_rankLabels[k]->accessibleName());
     }
-    // Said once as the window opens, as Orca does with a dialog's text.
-    window()->setAccessibleDescription(rows.join(u". "_s) + u'.');
+    // Said as the window opens, as Orca does with a dialog's text; only
+    // when it changes, so that a reader does not say it again at every
+    // activation.
+    const QString table = rows.join(u". "_s) + u'.';
+    if (window()->accessibleDescription() != table)
+        window()->setAccessibleDescription(table);
 }
 
 void Form2::Command1_Click()
