@@ -10,7 +10,8 @@
 
 namespace rt {
 
-// Lets the windows below read as they are set up here: installed once, at
+// Lets the windows read as they are set up below, and picture boxes as
+// images named by what they show (their accessible name). Called once at
 // program start, before the first window is made.
 void installAccessibility();
 
@@ -27,9 +28,6 @@ struct ReaderEntry {
 // controls in reading order. Controls that are left out are hidden from
 // the reader, like a rule that only decorates.
 void setReadingOrder(QWidget *window, QAccessible::Role role, const QList<ReaderEntry> &entries);
-
-// Picture boxes read as images, named by what they show: their accessible
-// name.
 
 // While one of these lives, each dialog that opens carries `text` as its
 // accessible description (a message box its message, then `text`): a screen

@@ -89,7 +89,9 @@ void Form2::build(rt::FormWindow *window)
     for (int k = 0; k < 10; ++k)
         rows.append({m_rankLabels[k], m_scoreLabels[k]});
     rt::setReadingOrder(window, QAccessible::Dialog,
-                        {{Label1}, {.listName = u"The ten best scores"_s, .items = rows}, {Command1}});
+                        {{Label1},
+                         {.listName = u"The ten best scores"_s, .items = rows},
+                         {Command1}});
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 }
 

@@ -23,19 +23,17 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
         return;
     }
 
+    // What the dialogs from here on show stays as it is; a screen reader
+    // also says the final score with them.
+    const rt::DialogDescription spoken(QStringLiteral("Final score: %1.").arg(score));
     std::optional<Record> entry;
-    {
-        // What the dialogs show stays as it is; a screen reader also says
-        // the final score with them.
-        const rt::DialogDescription spoken(QStringLiteral("Final score: %1.").arg(score));
-        if (entryRank(loaded.table, score)) {
-            const QString typed = services.inputBox->ask(QStringLiteral("Enter your name:"),
-                                                         QStringLiteral("You got a high score!"),
-                                                         NameMaxLength);
-            entry = Record{sanitizeName(typed.toStdString()), score};
-        } else {
-            services.messageBox->show(QStringLiteral("Game Over!"));
-        }
+    if (entryRank(loaded.table, score)) {
+        const QString typed = services.inputBox->ask(QStringLiteral("Enter your name:"),
+                                                     QStringLiteral("You got a high score!"),
+                                                     NameMaxLength);
+        entry = Record{sanitizeName(typed.toStdString()), score};
+    } else {
+        services.messageBox->show(QStringLiteral("Game Over!"));
     }
 
     // Another copy of the game may have saved while the prompt was up: the
