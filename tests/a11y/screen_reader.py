@@ -1,13 +1,8 @@
 #!/usr/bin/python3
-"""The game as a screen reader meets it.
-
-Starts the real game in a temporary game folder on an Xvfb of its own, with
-a private session bus and AT-SPI bus, reads its windows through pyatspi as
-Orca does, and plays two games to their end through the buttons' press
-actions: one that ends in "Game Over!", one that ends in the name prompt.
-
-Usage: screen_reader.py GAME XVFB_HELPER DELIVERED_FILE...
-"""
+"""The game as a screen reader meets it: the real game on an Xvfb of its own
+with private session and AT-SPI buses, read through pyatspi as Orca does over
+two whole games, one ending in "Game Over!", one in the name prompt.
+Usage: screen_reader.py GAME XVFB_HELPER DELIVERED_FILE..."""
 import contextlib
 import ctypes
 import os
@@ -226,8 +221,8 @@ def check(atspi):
     dialog, final = play_to_the_end()
     if dialog.name != "You got a high score!" or dialog.description != f"Final score: {final}.":
         fail(f"the name prompt {dialog.name!r} reads {dialog.description!r}")
-    next(o for o in walk(dialog) if o.getRoleName() == "text").queryEditableText() \
-        .setTextContents("Tester")
+    next(o for o in walk(dialog) if o.getRoleName() == "text").queryEditableText(
+        ).setTextContents("Tester")
     press(named(dialog, "OK"))
     high_scores([f"1, Tester, {final}"] + [f"{k + 1}, Novice {k}, -32768" for k in range(1, 10)])
 
