@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "accessibility.h"
 #include "controls.h"
 #include "numbers.h"
 #include "release.h"
@@ -112,6 +113,13 @@ void frmAbout::build(rt::FormWindow *window)
     QWidget::setTabOrder(cmdOK, picIcon);
     QWidget::setTabOrder(picIcon, cmdSysInfo);
     cmdOK->setFocus();
+
+    // Read from the top down; the separator and the empty disclaimer are
+    // left out.
+    picIcon->setAccessibleName(u"A cream pie"_s);
+    rt::setReadingOrder(window, QAccessible::Dialog,
+                        {{lblTitle}, {picIcon}, {lblVersion}, {lblDescription}, {Label1}, {Label2},
+                         {cmdOK}, {cmdSysInfo}});
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accessibility.h"
 #include "appicon.h"
 #include "numbers.h"
 #include "picture.h"
@@ -158,6 +159,8 @@ void Form1::build(rt::FormWindow *w)
     // The pie flies over everything else in its column.
     Picture2->raise();
 
+    describeForReaders(w);
+
     Timer1 = new rt::Timer(w, QStringLiteral("Timer1"), 500, true);
     Timer2 = new rt::Timer(w, QStringLiteral("Timer2"), 200, true);
 
@@ -166,6 +169,51 @@ void Form1::build(rt::FormWindow *w)
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Timer1, &rt::Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &rt::Timer::tick, this, &Form1::Timer2_Timer);
+}
+
+void Form1::describeForReaders(rt::FormWindow *w)
+{
+    Picture1->setAccessibleName(u"Wendo"_s);
+    Picture2->setAccessibleName(u"A cream pie"_s);
+    // Each number of the score panel is read with its caption.
+    Label4->setBuddy(Text4);
+    Label1->setBuddy(Text1);
+    Label3->setBuddy(Text3);
+    Label2->setBuddy(Text2);
+
+    // The nine lines of instructions read as the three instructions they
+    // are, each one whole: a line that starts with a dash starts the next.
+    QList<QWidgetList> instructions;
+    QLabel *lines[] = {Label5, Label6, Label7, Label8, Label9, Label10, Label11, Label12, Label13};
+    for (QLabel *line : lines) {
+        if (line->text().trimmed().startsWith(QLatin1Char('-')) || instructions.isEmpty())
+            instructions.append(QWidgetList());
+        instructions.last().append(line);
+    }
+    for (const QWidgetList &instruction : std::as_const(instructions)) {
+        QStringList text;
+        for (const QWidget *line : instruction)
+            text.append(static_cast<const QLabel *>(line)->text());
+        QString whole = text.join(QLatin1Char(' ')).simplified();
+        if (whole.startsWith(u"- "_s))
+            whole.remove(0, 2);
+        instruction.first()->setAccessibleName(whole);
+    }
+
+    // The rule under the title only decorates, and is left out.
+    rt::setReadingOrder(w, QAccessible::Window,
+                        {{Command1}, {Picture1}, {Picture2}, {Label4}, {Text4}, {Label1}, {Text1},
+                         {Label3}, {Text3}, {Label2}, {Text2}, {Label14},
+                         {.listName = u"Instructions"_s, .items = instructions},
+                         {Command2}, {Command3}});
+}
+
+void Form1::tellScore(const QString &outcome)
+{
+    // The focus comes back to "Throw It!" when a throw is over, and a screen
+    // reader says the button's description with it.
+    const QString panel = u"Score %1, hits %2, misses %3."_s.arg(Score).arg(Hits).arg(Misses);
+    Command1->setAccessibleDescription(outcome.isEmpty() ? panel : outcome + u' ' + panel);
 }
 
 void Form1::Form_Load()
@@ -191,6 +239,7 @@ void Form1::Form_Load()
     Text1->setText(SignedForm(Hits));
     Text3->setText(SignedForm(Misses));
     Text2->setText(SignedForm(0));
+    tellScore(QString());
 }
 
 void Form1::Command1_Click()
@@ -283,11 +332,12 @@ void Form1::Timer1_Timer()
     m_inTick = false;
 }
 
-void Form1::showTargetPicture(const QString &fileName)
+void Form1::showTargetPicture(const QString &fileName, const QString &shows)
 {
     // Without the file Wendo keeps the look he was laid out with.
     const auto picture = rt::LoadPicture(m_services.folder, fileName);
     Picture1->setPicture(picture ? *picture : designPicture1());
+    Picture1->setAccessibleName(shows);
 }
 
 void Form1::hitTest()
@@ -301,9 +351,10 @@ void Form1::hitTest()
     Timer1->setEnabled(false);
     Picture2->Move(Picture2->Left(), PieRest);
     m_services.sound->play(QStringLiteral("splat.wav"));
-    showTargetPicture(QStringLiteral("pied.bmp"));
+    showTargetPicture(QStringLiteral("pied.bmp"), u"Wendo with a pie in his face"_s);
 
-    Score = rt::Add16(Score, pointsFor(Picture1->Left()));
+    const int points = pointsFor(Picture1->Left());
+    Score = rt::Add16(Score, points);
     Text4->setText(SignedForm(Score));
     Hits = rt::Add16(Hits, 1);
     Text1->setText(SignedForm(Hits));
@@ -314,6 +365,7 @@ void Form1::hitTest()
         RandomTurns = 1;
     if (Hits == 20)
         CrazyMonkey = 1;
+    tellScore(u"Hit, %1 points."_s.arg(points));
 
     // A one-second pause with the pie in Wendo's face.
     Timer2->setEnabled(true);
@@ -331,14 +383,17 @@ void Form1::missTest()
     Score = rt::Add16(Score, -MissPenalty);
     Text4->setText(SignedForm(Score));
     Text3->setText(SignedForm(Misses));
+    tellScore(u"Miss, %1 points off."_s.arg(MissPenalty));
 
     if (Misses == MissesPerGame) {
+        const std::int16_t finalScore = Score;
         if (gameOverStep)
             gameOverStep();
         // The player may have closed the window while a dialog was open.
         if (!isLoaded())
             return;
         resetGame();
+        tellScore(u"Game over with a score of %1. New game."_s.arg(finalScore));
     }
 
     Picture2->Move(Picture2->Left(), PieRest);
@@ -372,7 +427,7 @@ void Form1::Timer2_Timer()
 {
     if (!isLoaded())
         return;
-    showTargetPicture(QStringLiteral("wendo.bmp"));
+    showTargetPicture(QStringLiteral("wendo.bmp"), u"Wendo"_s);
     Timer2->setEnabled(false);
     Timer1->setEnabled(true);
     Picture2->Move(Picture2->Left(), PieRest);

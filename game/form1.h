@@ -59,11 +59,15 @@ protected:
     void build(rt::FormWindow *window) override;
 
 private:
+    void describeForReaders(rt::FormWindow *window);
+    // What a screen reader hears when the focus is back on "Throw It!": how
+    // the last throw went and the score panel.
+    void tellScore(const QString &outcome);
     void turnAround();
     void hitTest();
     void missTest();
     void resetGame();
-    void showTargetPicture(const QString &fileName);
+    void showTargetPicture(const QString &fileName, const QString &shows);
     void setThrowEnabled(bool enabled);
 
     rt::Services &m_services;

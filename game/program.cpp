@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "accessibility.h"
 #include "appicon.h"
 #include "controls.h"
 #include "fileops.h"
@@ -95,6 +96,8 @@ int Program::run(int argc, char **argv)
     // The windows ask for MS Sans Serif; where it is missing, Liberation
     // Sans stands in.
     rt::registerFontSubstitutes();
+    // Screen readers meet the windows as they are described to them.
+    rt::installAccessibility();
     // The game tick runs on this thread, every 7 ms.
     rt::tightenTimerSlack();
     // No window of the game can be resized, nor maximized.

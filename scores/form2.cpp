@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "accessibility.h"
 #include "controls.h"
 #include "hiscorestore.h"
 #include "numbers.h"
@@ -8,6 +9,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QStringList>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -80,6 +82,17 @@ void Form2::build(rt::FormWindow *window)
     }
     window->setDefaultButton(Command1);
     Command1->setFocus();
+
+    // The title bar holds a blank; a screen reader names the window by its
+    // heading, and reads the rows as one list, each row whole, then OK.
+    window->setAccessibleName(Label1->text());
+    QList<QWidgetList> rows;
+    for (int k = 0; k < 10; ++k)
+        rows.append({m_rankLabels[k], m_scoreLabels[k]});
+    rt::setReadingOrder(window, QAccessible::Dialog,
+                        {{Label1},
+                         {.listName = u"The ten best scores"_s, .items = rows},
+                         {Command1}});
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 }
 
@@ -104,11 +117,25 @@ void Form2::fill()
                                     + u"\n\nThe high scores cannot be shown."_s);
         return;
     }
+    QStringList rows;
     for (int k = 0; k < 10; ++k) {
         const scores::Record &record = loaded.table[k];
-        m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1) + QString::fromStdString(record.name));
+        const QString name = QString::fromStdString(record.name);
+        m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1) + name);
         m_scoreLabels[k]->setText(rt::SignedForm(record.score));
+        // Read as "rank, name, score"; one arg() for all three, so that a
+        // name with "%2" in it stays as it is.
+        m_rankLabels[k]->setAccessibleName(u"%1, %2, %3"_s.arg(
+            QString::number(k + 1), name.isEmpty() ? u"no name"_s : name,
+            QString::number(record.score)));
+        rows.append(m_rankLabels[k]->accessibleName());
     }
+    // Said as the window opens, as Orca does with a dialog's text; only
+    // when it changes, so that a reader does not say it again at every
+    // activation.
+    const QString table = rows.join(u". "_s) + u'.';
+    if (window()->accessibleDescription() != table)
+        window()->setAccessibleDescription(table);
 }
 
 void Form2::Command1_Click()

@@ -1,5 +1,6 @@
 #include "gameover.h"
 
+#include "accessibility.h"
 #include "form2.h"
 #include "hiscorestore.h"
 #include "services.h"
@@ -26,6 +27,9 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
         return;
     }
 
+    // What the dialogs from here on show stays as it is; a screen reader
+    // also says the final score with them.
+    const rt::DialogDescription spoken(QStringLiteral("Final score: %1.").arg(score));
     std::optional<Record> entry;
     if (entryRank(loaded.table, score)) {
         const QString typed = services.inputBox->ask(owner, QStringLiteral("Enter your name:"),

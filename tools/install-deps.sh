@@ -18,7 +18,7 @@ windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
             x11-utils pulseaudio libpulse-dev pkg-config lintian
-            weston xwayland qt6-wayland python3)
+            weston xwayland qt6-wayland python3 at-spi2-core python3-pyatspi dbus-daemon openbox)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 pipewire_pkgs=(pipewire pipewire-pulse wireplumber dbus-daemon)
 
