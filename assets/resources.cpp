@@ -1,14 +1,15 @@
 // The compiled-in design pictures and icons.
 
 #include "appicon.h"
+#include "release.h"
 
 namespace assets {
 
 QIcon appIcon()
 {
-    QIcon icon(QStringLiteral(":/design/icon.png"));
-    for (const char *size : {"16", "24", "48", "64", "128", "256"})
-        icon.addFile(QStringLiteral(":/design/icons/%1.png").arg(QLatin1String(size)));
+    QIcon icon;
+    for (const int size : rt::IconSizes)
+        icon.addFile(QStringLiteral(":/design/icons/%1.png").arg(size));
     return icon;
 }
 

@@ -4,6 +4,7 @@
 #include "appicon.h"
 #include "numbers.h"
 #include "picture.h"
+#include "release.h"
 #include "twips.h"
 
 #include <QFontMetrics>
@@ -246,7 +247,7 @@ void Form1::Command1_Click()
 {
     PieFlying = 1;
     TurnedThisThrow = 0;
-    m_services.sound->play(QStringLiteral("fling2.wav"));
+    m_services.sound->play(QString::fromLatin1(rt::ThrowSound));
     setThrowEnabled(false);
 }
 
@@ -350,8 +351,8 @@ void Form1::hitTest()
 
     Timer1->setEnabled(false);
     Picture2->Move(Picture2->Left(), PieRest);
-    m_services.sound->play(QStringLiteral("splat.wav"));
-    showTargetPicture(QStringLiteral("pied.bmp"), u"Wendo with a pie in his face"_s);
+    m_services.sound->play(QString::fromLatin1(rt::SplatSound));
+    showTargetPicture(QString::fromLatin1(rt::PiedPicture), u"Wendo with a pie in his face"_s);
 
     const int points = pointsFor(Picture1->Left());
     Score = rt::Add16(Score, points);
@@ -427,7 +428,7 @@ void Form1::Timer2_Timer()
 {
     if (!isLoaded())
         return;
-    showTargetPicture(QStringLiteral("wendo.bmp"), u"Wendo"_s);
+    showTargetPicture(QString::fromLatin1(rt::WendoPicture), u"Wendo"_s);
     Timer2->setEnabled(false);
     Timer1->setEnabled(true);
     Picture2->Move(Picture2->Left(), PieRest);

@@ -48,7 +48,7 @@ QString prepareGameFolder(const QString &delivered, const QString &folder)
             return QStringLiteral("The delivered file %1 is missing.").arg(QDir::toNativeSeparators(source));
         const QFileInfo there(target);
         const bool present = there.exists() || there.isSymLink();
-        if (name == QLatin1String(DeliveredTable)) {
+        if (name == QLatin1String(HighScoreFile)) {
             // The player's own table is never touched. QFile::copy does
             // not replace an existing file, so two starts at once cannot
             // both seed it.

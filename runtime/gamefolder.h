@@ -8,15 +8,12 @@
 
 namespace rt {
 
-// The delivered high-score table, one of the delivered files (release.h):
-// a player's own table is never replaced by it.
-inline constexpr const char *DeliveredTable = "squibbo.hi";
-
-// Prepares `folder` from the files delivered in `delivered`: makes the
-// folder, brings in every delivered picture and sound that it lacks or
-// that differs (replacing the file, never writing into it), and the table
-// only when the folder has none. A file that cannot be refreshed is left
-// as it is so long as it is there. Returns an empty text when the folder
+// Prepares `folder` from the files delivered in `delivered` (release.h):
+// makes the folder, brings in every delivered picture and sound that it
+// lacks or that differs (replacing the file, never writing into it), and
+// the high-score table only when the folder has none, so that a player's
+// own table is never replaced. A file that cannot be refreshed is left as
+// it is so long as it is there. Returns an empty text when the folder
 // can be played in, or else what went wrong.
 QString prepareGameFolder(const QString &delivered, const QString &folder);
 

@@ -10,6 +10,7 @@
 
 #include "fileops.h"
 #include "hiscorefile.h"
+#include "release.h"
 
 #include <chrono>
 #include <optional>
@@ -18,7 +19,8 @@
 
 namespace scores {
 
-inline constexpr const char *HighScoreFile = "squibbo.hi";
+// The table is named with the files of the game folder (release.h).
+using rt::HighScoreFile;
 inline constexpr const char *TemporaryFile = "xxx";
 // Named apart from the Windows call LockFile.
 inline constexpr const char *SaveLockFile = "squibbo.lock";

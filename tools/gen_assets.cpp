@@ -6,6 +6,7 @@
 
 #include "artwork.h"
 #include "imagefiles.h"
+#include "release.h"
 #include "sound.h"
 
 #include <QDir>
@@ -76,19 +77,23 @@ int main(int argc, char **argv)
     // such pictures ("wendo@2x.bmp" beside "wendo.bmp").
     const QRgb pieGrey = qRgb(art::kPieGrey, art::kPieGrey, art::kPieGrey);
     for (const int scale : {1, 2}) {
-        const QString suffix = scale == 1 ? QStringLiteral(".bmp") : QStringLiteral("@2x.bmp");
-        auto board = [&](const char *stem) { return out.filePath(QLatin1String(stem) + suffix); };
-        ok &= writeImage(board("picture1"), art::portrait(103 * scale, 129 * scale, art::Mood::Happy), "BMP");
-        ok &= writeImage(board("picture2"), files::toIndexed8(art::pie(88 * scale, 41 * scale), pieGrey), "BMP");
-        ok &= writeImage(board("wendo"), art::portrait(105 * scale, 129 * scale, art::Mood::Happy), "BMP");
-        ok &= writeImage(board("pied"), art::portrait(105 * scale, 129 * scale, art::Mood::Pied), "BMP");
+        auto board = [&](const char *name) {
+            QString file = QString::fromLatin1(name);
+            if (scale == 2)
+                file.replace(QStringLiteral(".bmp"), QStringLiteral("@2x.bmp"));
+            return out.filePath(file);
+        };
+        ok &= writeImage(board("picture1.bmp"), art::portrait(103 * scale, 129 * scale, art::Mood::Happy), "BMP");
+        ok &= writeImage(board("picture2.bmp"), files::toIndexed8(art::pie(88 * scale, 41 * scale), pieGrey), "BMP");
+        ok &= writeImage(board(rt::WendoPicture), art::portrait(105 * scale, 129 * scale, art::Mood::Happy), "BMP");
+        ok &= writeImage(board(rt::PiedPicture), art::portrait(105 * scale, 129 * scale, art::Mood::Pied), "BMP");
     }
 
     // Window and desktop icons.
     const QImage icon32 = art::faceIcon(32);
     ok &= writeImage(at("icon.png"), icon32, "PNG");
     ok &= writeBytes(at("squibbo.ico"), files::icoFile(icon32));
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : rt::IconSizes) {
         const QString dir = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
         if (!out.mkpath(dir)) {
             std::fprintf(stderr, "squibbo_gen_assets: cannot create %s\n", qPrintable(out.filePath(dir)));
@@ -97,8 +102,8 @@ int main(int argc, char **argv)
         ok &= writeImage(out.filePath(dir + QStringLiteral("/squibbo.png")), art::faceIcon(size), "PNG");
     }
 
-    ok &= writeBytes(at("fling2.wav"), sound::wavFile(sound::whoosh(), sound::kSampleRate));
-    ok &= writeBytes(at("splat.wav"), sound::wavFile(sound::splat(), sound::kSampleRate));
-    ok &= writeBytes(at("squibbo.hi"), startingHighScores());
+    ok &= writeBytes(at(rt::ThrowSound), sound::wavFile(sound::whoosh(), sound::kSampleRate));
+    ok &= writeBytes(at(rt::SplatSound), sound::wavFile(sound::splat(), sound::kSampleRate));
+    ok &= writeBytes(at(rt::HighScoreFile), startingHighScores());
     return ok ? 0 : 1;
 }

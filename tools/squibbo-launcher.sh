@@ -25,7 +25,7 @@ data="$self_dir/@SQUIBBO_DATA_FROM_BIN@"
 # The files delivered beside the program; the table among them is the
 # starting table, the others are pictures and sounds.
 delivered=(@SQUIBBO_DELIVERED_WORDS@)
-table_name=squibbo.hi
+table_name=@SQUIBBO_TABLE_FILE@
 
 usage() {
   cat <<USAGE

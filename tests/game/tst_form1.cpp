@@ -3,6 +3,7 @@
 
 #include "fonts.h"
 #include "gamefixture.h"
+#include "release.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -24,7 +25,7 @@ private Q_SLOTS:
         // Every size a desktop may ask for, sharp on a high-density screen;
         // at 32 pixels the icon of the design.
         const QList<QSize> sizes = w->windowIcon().availableSizes();
-        for (int n : {16, 24, 32, 48, 64, 128, 256})
+        for (const int n : rt::IconSizes)
             QVERIFY2(sizes.contains(QSize(n, n)), qPrintable(QString::number(n)));
         QCOMPARE(w->windowIcon().pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_ARGB32),
                  QImage(QStringLiteral(":/design/icon.png")).convertToFormat(QImage::Format_ARGB32));

@@ -4,6 +4,7 @@
 # with a fresh home under Xvfb: the main window must appear and the player's
 # game folder must be made with the delivered files.
 # Usage: install_and_launch.sh BUILD-DIR DELIVERED-FILE...
+# Environment: SQUIBBO_ICON_SIZES, the icon's sizes in pixels
 set -euo pipefail
 build=$1
 shift
@@ -26,7 +27,7 @@ out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $ou
 [ -z "$out" ] || fail "desktop-file-validate says: $out"
 appstreamcli validate --pedantic --no-net "$work/prefix/share/metainfo/org.example.squibbo.metainfo.xml" \
   || fail "appstreamcli rejects the metainfo"
-for n in 16 24 32 48 64 128 256; do
+for n in $SQUIBBO_ICON_SIZES; do
   [ -f "$work/prefix/share/icons/hicolor/${n}x${n}/apps/squibbo.png" ] || fail "no ${n}px icon"
 done
 

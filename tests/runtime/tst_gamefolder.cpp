@@ -71,7 +71,7 @@ private Q_SLOTS:
 
         for (const char *file : rt::DeliveredFiles) {
             const QString name = QString::fromLatin1(file);
-            if (name != QLatin1String(rt::DeliveredTable))
+            if (name != QLatin1String(rt::HighScoreFile))
                 QCOMPARE(bytesOf(game(name)), bytesOf(delivered(name)));
         }
         QCOMPARE(bytesOf(game(QStringLiteral("squibbo.hi"))), table.toUtf8());
