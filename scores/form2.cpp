@@ -20,9 +20,14 @@ namespace {
 // sixth row's score label is taller than the others.
 constexpr int FirstRowTop = 840;
 constexpr int RowStep = 240;
-constexpr int RankWidths[10] = {1935, 1935, 1815, 1935, 1935, 1815, 1815, 1815, 1815, 1815};
-constexpr int ScoreWidths[10] = {1095, 1095, 1215, 1215, 1335, 1335, 1335, 1455, 1455, 1455};
-constexpr int ScoreHeights[10] = {255, 255, 255, 255, 255, 375, 255, 255, 255, 255};
+using Column = std::array<int, scores::TableSize>;
+constexpr Column RankWidths = {1935, 1935, 1815, 1935, 1935, 1815, 1815, 1815, 1815, 1815};
+constexpr Column ScoreWidths = {1095, 1095, 1215, 1215, 1335, 1335, 1335, 1455, 1455, 1455};
+constexpr Column ScoreHeights = {255, 255, 255, 255, 255, 375, 255, 255, 255, 255};
+// The rows' labels are numbered from Label2 down the rank column, then on
+// down the score column.
+constexpr int FirstRankLabel = 2;
+constexpr int FirstScoreLabel = FirstRankLabel + scores::TableSize;
 
 QString labelName(int number)
 {
@@ -63,22 +68,22 @@ void Form2::build(rt::FormWindow *window)
     Label1 = rt::makeLabel(window, {.name = labelName(1), .caption = u"High Scores"_s,
                                     .at = {.left = 1320, .top = 120, .width = 2175, .height = 615},
                                     .pointSize = 18, .tabIndex = 0, .opaque = true});
-    for (int k = 0; k < 10; ++k) {
+    for (int k = 0; k < scores::TableSize; ++k) {
         const int top = FirstRowTop + RowStep * k;
         m_rankLabels[k] = rt::makeLabel(
-            window, {.name = labelName(k + 2),
+            window, {.name = labelName(FirstRankLabel + k),
                      .at = {.left = 1200, .top = top, .width = RankWidths[k], .height = 255},
                      .tabIndex = k + 1, .opaque = true});
     }
     Command1 = rt::makeButton(window, {.name = u"Command1"_s, .caption = u"OK"_s,
                                        .at = {.left = 1560, .top = 3600, .width = 1575, .height = 375},
                                        .tabIndex = 11});
-    for (int k = 0; k < 10; ++k) {
+    for (int k = 0; k < scores::TableSize; ++k) {
         const int top = FirstRowTop + RowStep * k;
         m_scoreLabels[k] = rt::makeLabel(
-            window, {.name = labelName(k + 12), .caption = labelName(k + 12),
+            window, {.name = labelName(FirstScoreLabel + k), .caption = labelName(FirstScoreLabel + k),
                      .at = {.left = 2760, .top = top, .width = ScoreWidths[k], .height = ScoreHeights[k]},
-                     .tabIndex = k + 12, .opaque = true});
+                     .tabIndex = FirstScoreLabel + k, .opaque = true});
     }
     window->setDefaultButton(Command1);
     Command1->setFocus();
@@ -87,7 +92,7 @@ void Form2::build(rt::FormWindow *window)
     // heading, and reads the rows as one list, each row whole, then OK.
     window->setAccessibleName(Label1->text());
     QList<QWidgetList> rows;
-    for (int k = 0; k < 10; ++k)
+    for (int k = 0; k < scores::TableSize; ++k)
         rows.append({m_rankLabels[k], m_scoreLabels[k]});
     rt::setReadingOrder(window, QAccessible::Dialog,
                         {{Label1},
@@ -118,7 +123,7 @@ void Form2::fill()
         return;
     }
     QStringList rows;
-    for (int k = 0; k < 10; ++k) {
+    for (int k = 0; k < scores::TableSize; ++k) {
         const scores::Record &record = loaded.table[k];
         const QString name = QString::fromStdString(record.name);
         m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1) + name);

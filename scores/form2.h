@@ -5,6 +5,7 @@
 // always lists the table that is on disk at that moment.
 
 #include "form.h"
+#include "hiscorefile.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -58,7 +59,7 @@ private:
     QPointer<QWidget> m_owner;
     QPointer<QLabel> Label1;
     // Row k: the rank and name in Label(k+1), the score in Label(k+11).
-    std::array<QPointer<QLabel>, 10> m_rankLabels;
-    std::array<QPointer<QLabel>, 10> m_scoreLabels;
+    std::array<QPointer<QLabel>, scores::TableSize> m_rankLabels;
+    std::array<QPointer<QLabel>, scores::TableSize> m_scoreLabels;
     QPointer<QPushButton> Command1;
 };
