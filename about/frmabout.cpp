@@ -16,11 +16,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Where the system records its information tool.
-const QString MsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString MsinfoPathValue = QStringLiteral("PATH");
-const QString ToolsLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString ToolsLocationValue = QStringLiteral("MSINFO");
+// The tool's file in the folder that the second key names.
 const QString MsinfoFile = QStringLiteral("\\MSINFO32.EXE");
 
 const QString SysInfoUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
@@ -149,11 +145,13 @@ void frmAbout::StartSysInfo()
     bool started = false;
     try {
         QString ProgramPath;
-        if (GetKeyValue(sysinfo::HkeyLocalMachine, MsinfoKey, MsinfoPathValue, ProgramPath)) {
+        const auto text = [](const char *s) { return QString::fromLatin1(s); };
+        if (GetKeyValue(sysinfo::HkeyLocalMachine, text(sysinfo::MsinfoKey),
+                        text(sysinfo::MsinfoPathValue), ProgramPath)) {
             // The tool's full path: started as it stands, without a test.
             started = m_services.programStart->start(ProgramPath);
-        } else if (GetKeyValue(sysinfo::HkeyLocalMachine, ToolsLocationKey, ToolsLocationValue,
-                               ProgramPath)) {
+        } else if (GetKeyValue(sysinfo::HkeyLocalMachine, text(sysinfo::ToolsLocationKey),
+                               text(sysinfo::ToolsLocationValue), ProgramPath)) {
             // The folder that holds it, taken as it stands.
             ProgramPath += MsinfoFile;
             if (m_services.fileTest->isNormalFile(ProgramPath))

@@ -25,6 +25,13 @@ inline constexpr Status MoreData = 234;     // ERROR_MORE_DATA: the value does n
 // The root key under which the tool is recorded, as its 32-bit handle value.
 inline constexpr std::uint32_t HkeyLocalMachine = 0x80000002u;
 
+// Where Windows records its system information tool: the full path of the
+// program under the first key, the folder that holds it under the second.
+inline constexpr const char *MsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+inline constexpr const char *MsinfoPathValue = "PATH";
+inline constexpr const char *ToolsLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+inline constexpr const char *ToolsLocationValue = "MSINFO";
+
 // Value types.
 inline constexpr std::uint32_t RegSz = 1;        // text
 inline constexpr std::uint32_t RegDword = 4;     // 32-bit number, low byte first

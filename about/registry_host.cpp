@@ -31,8 +31,6 @@ constexpr std::string_view Tools[] = {
     "hardinfo", "kinfocenter", "cpu-x", "lshw-gtk", "gnome-system-monitor",
 };
 
-constexpr std::string_view MsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-constexpr std::string_view PathValue = "PATH";
 constexpr KeyHandle MsinfoHandle = 1;
 
 bool sameName(std::string_view a, std::string_view b)
@@ -82,7 +80,7 @@ public:
     Status QueryValue(KeyHandle key, const std::string &ValueName, std::uint32_t &DataType,
                       unsigned char *data, std::uint32_t &DataSize) override
     {
-        if (key != MsinfoHandle || !sameName(ValueName, PathValue))
+        if (key != MsinfoHandle || !sameName(ValueName, MsinfoPathValue))
             return FileNotFound;
         const std::string tool = findTool();
         if (tool.empty())
