@@ -7,15 +7,17 @@
 # test program there. Then does the same for the high-score file code
 # (scores/, no Qt, with the Windows file operations) in a folder of its own.
 #
-# Usage: tools/run-wine-tests.sh WORK-DIR
+# Usage: tools/run-wine-tests.sh WORK-DIR RESOURCE-SCRIPT RELEASE-HEADER-DIR
 # Everything it makes (the program, the Wine prefix) stays under WORK-DIR.
+# RELEASE-HEADER-DIR holds the release.h that the build made.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 WORK-DIR RESOURCE-SCRIPT" >&2
+if [ $# -ne 3 ]; then
+  echo "usage: $0 WORK-DIR RESOURCE-SCRIPT RELEASE-HEADER-DIR" >&2
   exit 2
 fi
 resources=$2
+release=$3
 started=$SECONDS
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$1"
@@ -50,7 +52,7 @@ echo "== Building the Windows test program"
 # Each test program is one static exe: nothing to copy beside it.
 mingw_test() {
   "$cxx" -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror \
-    -static -static-libgcc -static-libstdc++ -I "$root/tests/support" "$@"
+    -static -static-libgcc -static-libstdc++ -I "$root/tests/support" -I "$release" "$@"
 }
 mingw_test -I "$root/about" -o "$work/wine_registry_test.exe" \
   "$root/tests/about/wine/wine_registry_test.cpp" \

@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "fonts.h"
 #include "frmabout.h"
+#include "release.h"
 #include "memoryregistry.h"
 #include "testdoubles.h"
 #include "twips.h"
@@ -34,7 +35,7 @@ private Q_SLOTS:
         QCOMPARE(w->maximumSize(), QSize(381, 210));
         QVERIFY(!(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(m_about->lblTitle->text(), QStringLiteral("Squibbo"));
-        QCOMPARE(m_about->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(m_about->lblVersion->text(), QStringLiteral("Version %1.%2.%3").arg(rt::AppMajor).arg(rt::AppMinor).arg(rt::AppRevision));
         QVERIFY(m_about->Label2->text().contains(QStringLiteral("Freeware!  ")));
         QVERIFY(m_about->Label2->text().contains(QStringLiteral("it?  ")));
     }

@@ -5,6 +5,7 @@
 // mismatch.
 
 #include "registry.h"
+#include "release.h"
 
 #include <windows.h>
 
@@ -99,13 +100,19 @@ void resources()
     if (read) {
         VS_FIXEDFILEINFO *fixed = nullptr;
         UINT length = 0;
+        // The version of this release, as the record gives it: four
+        // numbers, and the major one with the minor one in two digits.
+        const DWORD high = DWORD(rt::AppMajor) << 16 | DWORD(rt::AppMinor);
+        const DWORD low = DWORD(rt::AppRevision) << 16;
         const bool ok = VerQueryValueA(block.data(), "\\", reinterpret_cast<void **>(&fixed), &length)
-            && fixed && fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0
-            && fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0;
-        check(ok, "file and product version 1.0.0.0");
+            && fixed && fixed->dwFileVersionMS == high && fixed->dwFileVersionLS == low
+            && fixed->dwProductVersionMS == high && fixed->dwProductVersionLS == low;
+        check(ok, "file and product version "s + rt::AppVersion + ".0");
+        char twoDigits[16];
+        std::snprintf(twoDigits, sizeof twoDigits, "%d.%02d", rt::AppMajor, rt::AppMinor);
         const std::pair<const char *, const char *> strings[] = {
-            {"ProductName", "Squibbo"},       {"FileVersion", "1.00"},
-            {"ProductVersion", "1.00"},       {"InternalName", "squibbo"},
+            {"ProductName", "Squibbo"},       {"FileVersion", twoDigits},
+            {"ProductVersion", twoDigits},    {"InternalName", "squibbo"},
             {"OriginalFilename", "squibbo.exe"},
         };
         for (const auto &[name, want] : strings) {
