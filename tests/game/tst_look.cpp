@@ -12,6 +12,7 @@
 #include "form2.h"
 #include "frmabout.h"
 #include "gamefixture.h"
+#include "memoryregistry.h"
 #include "scorestesting.h"
 
 #include <QApplication>
@@ -23,23 +24,8 @@
 
 namespace {
 
-const QByteArray Table = "\"Ann\",900\r\n\"Bob\",800\r\n\"Cy\",700\r\n\"Dee\",600\r\n\"Eve\",500\r\n"
-                         "\"Fay\",400\r\n\"Gus\",300\r\n\"Hal\",200\r\n\"Ivy\",100\r\n\"Jo\",0\r\n";
-
-// A registry with nothing in it: the About window never asks it here.
-class EmptyRegistry final : public sysinfo::Registry {
-public:
-    sysinfo::Status OpenKey(std::uint32_t, const std::string &, std::uint32_t, sysinfo::KeyHandle &) override
-    {
-        return sysinfo::FileNotFound;
-    }
-    sysinfo::Status QueryValue(sysinfo::KeyHandle, const std::string &, std::uint32_t &, unsigned char *,
-                               std::uint32_t &) override
-    {
-        return sysinfo::FileNotFound;
-    }
-    sysinfo::Status CloseKey(sysinfo::KeyHandle) override { return sysinfo::Success; }
-};
+const QByteArray Table = tableBytes({{"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"Dee", 600}, {"Eve", 500},
+                                     {"Fay", 400}, {"Gus", 300}, {"Hal", 200}, {"Ivy", 100}, {"Jo", 0}});
 
 // A desktop in dark colours, as Fusion's dark themes set it.
 QPalette darkPalette()
@@ -87,7 +73,8 @@ struct Windows {
     }
 
     Game game;
-    EmptyRegistry registry;
+    // Empty: the About window never asks it here.
+    MemoryRegistry registry;
     std::unique_ptr<scores::FileOps> files;
     frmAbout aboutForm{game.services, registry, nullptr};
     Form2 scoresForm{game.services, *files, nullptr};

@@ -18,8 +18,8 @@
 
 namespace {
 
-const QByteArray Table = "\"A\",900\r\n\"B\",800\r\n\"C\",700\r\n\"D\",600\r\n\"E\",500\r\n"
-                         "\"F\",400\r\n\"G\",300\r\n\"H\",200\r\n\"I\",100\r\n\"J\",0\r\n";
+const QByteArray Table = tableBytes({{"A", 900}, {"B", 800}, {"C", 700}, {"D", 600}, {"E", 500},
+                                     {"F", 400}, {"G", 300}, {"H", 200}, {"I", 100}, {"J", 0}});
 
 struct Run {
     explicit Run(const GameFolder &dir) : folder(dir.path()) { main.Show(); }

@@ -5,6 +5,7 @@
 #include "gameover.h"
 #include "hiscorestore.h"
 #include "scorestesting.h"
+#include "steppedfileops.h"
 
 #include "fonts.h"
 #include "testdoubles.h"
@@ -25,17 +26,7 @@
 
 namespace {
 
-using Row = std::pair<const char *, int>;
-
-QByteArray records(std::initializer_list<Row> rows)
-{
-    QByteArray out;
-    for (const auto &[name, score] : rows)
-        out += '"' + QByteArray(name) + "\"," + QByteArray::number(score) + "\r\n";
-    return out;
-}
-
-const QByteArray Standard = records({{"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"Dee", 600}, {"Eve", 500},
+const QByteArray Standard = tableBytes({{"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"Dee", 600}, {"Eve", 500},
                                      {"Fay", 400}, {"Gus", 300}, {"Hal", 200}, {"Ivy", 100}, {"Jo", 0}});
 
 // The standard table with one more line before line `before` (0-based).
@@ -300,7 +291,8 @@ void HighScoresTest::failedStepKeepsOldTable()
     QVERIFY(writeBytes(dir.file("xxx"), "\"stale\",1\r\n\"ha"));
     Game game(dir);
     game.doubles.inputBox->answers = {"Kim"};
-    FaultyFileOps files(dir.native(), failAt);
+    const auto system = scores::makeSystemFileOps(dir.native());
+    scores::SteppedFileOps files(*system, {}, failAt);
 
     scores::GameOverHighScoreStep(game.services, game.form2, 650, files);
 
@@ -331,17 +323,17 @@ void HighScoresTest::otherGameSavesDuringThePrompt_data()
 
     QTest::newRow("both entries kept")
         << QList<int>{750} << 650
-        << records({{"Ann", 900}, {"Bob", 800}, {"O1", 750}, {"Cy", 700}, {"Kim", 650}, {"Dee", 600},
+        << tableBytes({{"Ann", 900}, {"Bob", 800}, {"O1", 750}, {"Cy", 700}, {"Kim", 650}, {"Dee", 600},
                     {"Eve", 500}, {"Fay", 400}, {"Gus", 300}, {"Hal", 200}, {"Ivy", 100}})
         << false;
     QTest::newRow("three entries kept, in order")
         << QList<int>{120, 650} << 650
-        << records({{"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"O2", 650}, {"Kim", 650}, {"Dee", 600},
+        << tableBytes({{"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"O2", 650}, {"Kim", 650}, {"Dee", 600},
                     {"Eve", 500}, {"Fay", 400}, {"Gus", 300}, {"Hal", 200}, {"O1", 120}})
         << false;
     QTest::newRow("crowded out of the table")
         << QList<int>{950} << 150
-        << records({{"O1", 950}, {"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"Dee", 600}, {"Eve", 500},
+        << tableBytes({{"O1", 950}, {"Ann", 900}, {"Bob", 800}, {"Cy", 700}, {"Dee", 600}, {"Eve", 500},
                     {"Fay", 400}, {"Gus", 300}, {"Hal", 200}, {"Ivy", 100}})
         << true;
 }
@@ -630,7 +622,7 @@ void HighScoresTest::windowListsFirstTenRecords()
 {
     GameFolder dir;
     QVERIFY(dir.isValid());
-    QVERIFY(writeBytes(dir.file("squibbo.hi"), records({{"Champ", 1250}, {"", -300}, {"Zero", 0}, {"D", -1}, {"E", -2},
+    QVERIFY(writeBytes(dir.file("squibbo.hi"), tableBytes({{"Champ", 1250}, {"", -300}, {"Zero", 0}, {"D", -1}, {"E", -2},
                                               {"F", -3}, {"G", -4}, {"H", -5}, {"I", -6}, {"Last", -32768},
                                               {"Hidden", -32768}})));
     Game game(dir);

@@ -1,8 +1,9 @@
 #pragma once
 // Helpers of the tests that work on a game folder: a temporary game folder
-// per test, the files in it, and file operations that fail at a chosen step.
+// per test, the files in it, and tables written into them.
 
 #include "fileops.h"
+#include "hiscorefile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -68,59 +69,8 @@ inline QMap<QString, QByteArray> snapshot(const QString &folder, const QString &
     return out;
 }
 
-// The system's file operations, except that operation number `failAt`
-// (counted as SteppedFileOps counts them) fails. A failing write puts half
-// of its bytes on the disk first, as a disk that fills up would.
-class FaultyFileOps final : public scores::FileOps {
-public:
-    FaultyFileOps(const std::string &folder, int failAt)
-        : m_inner(scores::makeSystemFileOps(folder)), m_failAt(failAt)
-    {
-    }
-
-    scores::Status readStart(const std::string &name, std::string &bytes) override
-    {
-        return hit() ? injected() : m_inner->readStart(name, bytes);
-    }
-    scores::Status lock(const std::string &name, const std::string &like,
-                        std::chrono::milliseconds patience) override
-    {
-        return hit() ? injected() : m_inner->lock(name, like, patience);
-    }
-    // Releasing cannot fail, so it is no step here.
-    void unlock() override { m_inner->unlock(); }
-    scores::Status create(const std::string &name, const std::string &like) override
-    {
-        return hit() ? injected() : m_inner->create(name, like);
-    }
-    scores::Status write(std::string_view bytes) override
-    {
-        if (!hit())
-            return m_inner->write(bytes);
-        m_inner->write(bytes.substr(0, bytes.size() / 2));
-        return injected();
-    }
-    scores::Status sync() override { return hit() ? injected() : m_inner->sync(); }
-    scores::Status close() override
-    {
-        const scores::Status status = m_inner->close();
-        return hit() ? injected() : status;
-    }
-    scores::Status replace(const std::string &from, const std::string &to) override
-    {
-        return hit() ? injected() : m_inner->replace(from, to);
-    }
-    scores::Status syncFolder() override { return hit() ? injected() : m_inner->syncFolder(); }
-    void remove(const std::string &name) override { m_inner->remove(name); }
-    std::string displayPath(const std::string &name) override { return m_inner->displayPath(name); }
-
-    int steps() const { return m_step; }
-
-private:
-    bool hit() { return m_step++ == m_failAt; }
-    static scores::Status injected() { return scores::Status::failed("injected failure"); }
-
-    std::unique_ptr<scores::FileOps> m_inner;
-    int m_failAt;
-    int m_step = 0;
-};
+// A table's lines as the game writes them.
+inline QByteArray tableBytes(std::initializer_list<scores::Record> records)
+{
+    return QByteArray::fromStdString(scores::formatRecords(records));
+}
