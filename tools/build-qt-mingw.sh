@@ -55,7 +55,7 @@ if [ ! -d source ]; then
     exit 1
   fi
   # With Debian's own patches applied, as the host's Qt is built.
-  dpkg-source -x download/*.dsc source.part >dpkg-source.log 2>&1 || { cat dpkg-source.log >&2; exit 1; }
+  dpkg-source --no-copy -x download/*.dsc source.part >dpkg-source.log 2>&1 || { cat dpkg-source.log >&2; exit 1; }
   mv source.part source
   rm -rf download
 fi
@@ -96,18 +96,15 @@ EOF
 fi
 
 say "3/4 compiling"
-# Every tenth of the way is one line.
-NINJA_STATUS='[%f/%t] ' ninja -C build -j"$(nproc)" 2>&1 | awk -v start="$started" '
-  { print > "build.log" }
-  match($0, /^\[[0-9]+\/[0-9]+\]/) {
-    split(substr($0, 2, RLENGTH - 2), n, "/")
-    tenth = int(10 * n[1] / n[2])
-    if (tenth > shown) {
-      shown = tenth
-      printf "build-qt-mingw: %d%% compiled (%d of %d steps)\n", 10 * tenth, n[1], n[2]
-      fflush()
-    }
-  }' || { tail -n 30 build.log >&2; exit 1; }
+# Ninja's lines go to build.log; every tenth of the way is one line here.
+shown=-1
+NINJA_STATUS='[%f/%t] ' ninja -C build -j"$(nproc)" 2>&1 | while IFS= read -r line; do
+  printf '%s\n' "$line" >&3
+  if [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]] && ((10 * BASH_REMATCH[1] / BASH_REMATCH[2] > shown)); then
+    shown=$((10 * BASH_REMATCH[1] / BASH_REMATCH[2]))
+    say "$((10 * shown))% compiled (${BASH_REMATCH[1]} of ${BASH_REMATCH[2]} steps)"
+  fi
+done 3>build.log || { tail -n 30 build.log >&2; exit 1; }
 
 say "4/4 installing"
 rm -rf "$prefix.part"

@@ -19,9 +19,9 @@ build=$(cd "$build" && pwd)
 "$here/tools/install-deps.sh" windows
 
 host=$(/usr/lib/qt6/libexec/moc -v | awk '{print $2}')
+cached=${XDG_CACHE_HOME:-$HOME/.cache}/squibbo/qt6-mingw-$host
 qt='' found=()
-for candidate in ${SQUIBBO_QT_MINGW:+"$SQUIBBO_QT_MINGW"} "$(realpath -m "$here/../shared/qt6-mingw")" \
-                 "${XDG_CACHE_HOME:-$HOME/.cache}/squibbo/qt6-mingw-$host"; do
+for candidate in ${SQUIBBO_QT_MINGW:+"$SQUIBBO_QT_MINGW"} "$(realpath -m "$here/../shared/qt6-mingw")" "$cached"; do
   [ -x "$candidate/bin/qt-cmake" ] || continue
   version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")/\1/p' "$candidate/lib/cmake/Qt6/Qt6ConfigVersionImpl.cmake")
   [ "$version" = "$host" ] && { qt=$candidate; break; }
@@ -32,7 +32,7 @@ if [ -z "$qt" ]; then
   if [ ${#found[@]} -gt 0 ]; then
     found_text="found $(printf '%s, ' "${found[@]}" | sed 's/, $//')"
   else
-    found_text="none in \$SQUIBBO_QT_MINGW, ../shared/qt6-mingw or the cache"
+    found_text="none in \$SQUIBBO_QT_MINGW, ../shared/qt6-mingw or ${cached/#"$HOME"/\~}"
   fi
   echo "make-windows: no Qt $host for MinGW-w64 ($found_text);" \
     "tools/build-qt-mingw.sh builds it in about an hour" >&2
