@@ -78,7 +78,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
   # Left out: what a small Widgets game does not use, and the tablet
   # support, whose header Debian's source does not carry. Fonts go through
-  # GDI. The third-party libraries are Qt's own copies, built in.
+  # GDI: no DirectWrite 3 font database and no Direct2D platform (Qt 6.8's
+  # font code does not build without DirectWrite and Direct2D themselves).
+  # The third-party libraries are Qt's own copies, built in.
   cmake -S source -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$work/mingw-w64-x86_64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix.part" \
     -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$work/=" -DCMAKE_C_FLAGS="-ffile-prefix-map=$work/=" \
@@ -87,8 +89,7 @@ EOF
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
     -DFEATURE_dynamicgl=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
-    -DFEATURE_vulkan=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF \
-    -DFEATURE_directwrite=OFF -DFEATURE_directwrite3=OFF \
+    -DFEATURE_vulkan=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d1_1=OFF -DFEATURE_directwrite3=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
     -DFEATURE_system_jpeg=OFF -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_doubleconversion=OFF >configure.log 2>&1 \
