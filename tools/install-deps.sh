@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|pipewire
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw|pipewire
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
 #   screenshots  retaking the README's pictures
 #   fresh        the test that plays on a brand-new Debian system
-#   windows      making the Windows edition (with the Qt in ../shared)
+#   windows      making the Windows edition (with a Qt for MinGW-w64)
+#   qt-mingw     building that Qt from Debian's source (tools/build-qt-mingw.sh)
 #   pipewire     the listening test on PipeWire instead of PulseAudio
 set -euo pipefail
 
@@ -19,6 +20,8 @@ check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-d
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
             x11-utils pulseaudio libpulse-dev pkg-config lintian
             weston xwayland qt6-wayland python3 at-spi2-core python3-pyatspi dbus-daemon openbox)
+qt_mingw_pkgs=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
+               qt6-base-dev-tools qt6-base-private-dev)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
 pipewire_pkgs=(pipewire pipewire-pulse wireplumber dbus-daemon)
 
@@ -31,8 +34,9 @@ case "${1:-play}" in
   screenshots) wanted=("${screenshot_pkgs[@]}") ;;
   fresh) wanted=("${fresh_pkgs[@]}") ;;
   windows) wanted=("${windows_pkgs[@]}") ;;
+  qt-mingw) wanted=("${qt_mingw_pkgs[@]}") ;;
   pipewire) wanted=("${pipewire_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|pipewire" >&2; exit 2 ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw|pipewire" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.
