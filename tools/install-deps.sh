@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw|pipewire
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
@@ -9,7 +9,6 @@
 #   fresh        the test that plays on a brand-new Debian system
 #   windows      making the Windows edition (with a Qt for MinGW-w64)
 #   qt-mingw     building that Qt from Debian's source (tools/build-qt-mingw.sh)
-#   pipewire     the listening test on PipeWire instead of PulseAudio
 set -euo pipefail
 
 play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libwayland-dev pkg-config libsdl2-dev
@@ -18,12 +17,11 @@ package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
-            x11-utils pulseaudio libpulse-dev pkg-config lintian
+            x11-utils pulseaudio pipewire pipewire-pulse wireplumber libpulse-dev pkg-config lintian
             weston xwayland qt6-wayland python3 at-spi2-core python3-pyatspi dbus-daemon openbox)
 qt_mingw_pkgs=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
                qt6-base-dev-tools qt6-base-private-dev)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
-pipewire_pkgs=(pipewire pipewire-pulse wireplumber dbus-daemon)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
@@ -35,8 +33,7 @@ case "${1:-play}" in
   fresh) wanted=("${fresh_pkgs[@]}") ;;
   windows) wanted=("${windows_pkgs[@]}") ;;
   qt-mingw) wanted=("${qt_mingw_pkgs[@]}") ;;
-  pipewire) wanted=("${pipewire_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw|pipewire" >&2; exit 2 ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.
