@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|pipewire
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
 #   screenshots  retaking the README's pictures
 #   fresh        the test that plays on a brand-new Debian system
-#   windows      making the Windows edition (with the Qt in ../shared)
-#   pipewire     the listening test on PipeWire instead of PulseAudio
+#   windows      making the Windows edition (with a Qt for MinGW-w64)
+#   qt-mingw     building that Qt from Debian's source (tools/build-qt-mingw.sh)
 set -euo pipefail
 
 play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libwayland-dev pkg-config libsdl2-dev
@@ -17,10 +17,11 @@ package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
 windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
-            x11-utils pulseaudio libpulse-dev pkg-config lintian
+            x11-utils pulseaudio pipewire pipewire-pulse wireplumber libpulse-dev pkg-config lintian
             weston xwayland qt6-wayland python3 at-spi2-core python3-pyatspi dbus-daemon openbox)
+qt_mingw_pkgs=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
+               qt6-base-dev-tools qt6-base-private-dev)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
-pipewire_pkgs=(pipewire pipewire-pulse wireplumber dbus-daemon)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
@@ -31,8 +32,8 @@ case "${1:-play}" in
   screenshots) wanted=("${screenshot_pkgs[@]}") ;;
   fresh) wanted=("${fresh_pkgs[@]}") ;;
   windows) wanted=("${windows_pkgs[@]}") ;;
-  pipewire) wanted=("${pipewire_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|pipewire" >&2; exit 2 ;;
+  qt-mingw) wanted=("${qt_mingw_pkgs[@]}") ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.

@@ -1,30 +1,55 @@
 #!/usr/bin/env bash
-# Makes the Windows edition of Squibbo with the Qt for MinGW-w64 kept in
-# ../shared/qt6-mingw: squibbo.exe with the Qt DLLs and plugins it loads,
-# the C++ run-time DLLs and the delivered files, as a folder, a ZIP of that
-# folder and an installer (NSIS: Program Files, a Start-menu entry and an
-# uninstaller). All three land in BUILD-DIR.
+# Makes the Windows edition of Squibbo with a Qt for MinGW-w64: squibbo.exe
+# with the Qt DLLs and plugins it loads, the C++ run-time DLLs and the
+# delivered files, as a folder, a ZIP of that folder and an installer (NSIS:
+# Program Files, a Start-menu entry and an uninstaller). All three land in
+# BUILD-DIR.
+# The Qt for MinGW-w64 must be the very version of the host's moc, rcc and
+# uic, whose code it compiles. The first that is, of $SQUIBBO_QT_MINGW,
+# ../shared/qt6-mingw and the one tools/build-qt-mingw.sh makes in the
+# user's cache, is taken.
 # Usage: tools/make-windows.sh [BUILD-DIR [CMAKE-OPTION...]]   (default: build/windows)
-# Environment: SQUIBBO_QT_MINGW, the Qt for MinGW (default ../shared/qt6-mingw)
+# Exit status 3: no Qt for MinGW-w64 of the host's version (the last line says so).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build/windows}
 shift || true
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
-qt=${SQUIBBO_QT_MINGW:-$here/../shared/qt6-mingw}
-[ -x "$qt/bin/qt-cmake" ] || {
-  echo "make-windows: no Qt for MinGW-w64 at $qt (../shared/tools/build-qt-mingw makes one)" >&2
-  exit 1
-}
 "$here/tools/install-deps.sh" windows
 
-if [ ! -f "$build/build.ninja" ] || [ $# -gt 0 ]; then
-  "$qt/bin/qt-cmake" -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+host=$(/usr/lib/qt6/libexec/moc -v | awk '{print $2}')
+cached=${XDG_CACHE_HOME:-$HOME/.cache}/squibbo/qt6-mingw-$host
+qt='' found=()
+for candidate in ${SQUIBBO_QT_MINGW:+"$SQUIBBO_QT_MINGW"} "$(realpath -m "$here/../shared/qt6-mingw")" "$cached"; do
+  [ -x "$candidate/bin/qt-cmake" ] || continue
+  version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")/\1/p' "$candidate/lib/cmake/Qt6/Qt6ConfigVersionImpl.cmake")
+  [ "$version" = "$host" ] && { qt=$candidate; break; }
+  echo "make-windows: the Qt for MinGW-w64 in $candidate is $version, the host's Qt tools are $host" >&2
+  found+=("$version in $candidate")
+done
+if [ -z "$qt" ]; then
+  if [ ${#found[@]} -gt 0 ]; then
+    found_text="found $(printf '%s, ' "${found[@]}" | sed 's/, $//')"
+  else
+    found_text="none in \$SQUIBBO_QT_MINGW, ../shared/qt6-mingw or ${cached/#"$HOME"/\~}"
+  fi
+  echo "make-windows: no Qt $host for MinGW-w64 ($found_text);" \
+    "tools/build-qt-mingw.sh builds it in about an hour" >&2
+  exit 3
+fi
+echo "make-windows: Qt $host for MinGW-w64 from $qt"
+
+# A build folder made with another Qt starts afresh.
+fresh=()
+[ "$(cat "$build/qt-mingw" 2>/dev/null)" = "$qt" ] || fresh=(--fresh)
+if [ ! -f "$build/build.ninja" ] || [ $# -gt 0 ] || [ ${#fresh[@]} -gt 0 ]; then
+  "$qt/bin/qt-cmake" "${fresh[@]}" -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DSQUIBBO_TESTS=OFF -DSQUIBBO_BENCH=OFF "$@" >"$build.configure.log" 2>&1 || {
     cat "$build.configure.log" >&2
     exit 1
   }
+  echo "$qt" >"$build/qt-mingw"
 fi
 cmake --build "$build" --target squibbo
 
@@ -35,11 +60,11 @@ rm -rf "$stage"
 mkdir -p "$stage/platforms" "$stage/styles"
 x86_64-w64-mingw32-strip -o "$stage/squibbo.exe" "$build/squibbo.exe"
 # What squibbo.exe loads: Qt's three libraries, the Windows platform and
-# the native style, and the C++ run-time of the MinGW-w64 compiler.
+# the native styles, and the C++ run-time of the MinGW-w64 compiler.
 cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" \
    "$qt/bin/libstdc++-6.dll" "$qt/bin/libgcc_s_seh-1.dll" "$qt/bin/libwinpthread-1.dll" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp "$qt"/plugins/styles/*.dll "$stage/styles/"
 # The files the game reads at run time, as the build lists them.
 sed -n 's/^SQUIBBO_DELIVERED_PATHS:INTERNAL=//p' "$build/CMakeCache.txt" | tr ';' '\n' \
   | while read -r file; do cp "$file" "$stage/"; done

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -111,8 +112,10 @@ bool PrivateSoundServer::startPipeWire(QString *why)
     // The same null sink as PulseAudio's, added to the distribution's
     // configuration the way a player would add one; pipewire-pulse, which
     // resamples the game's stream, with the finest resampler for the same
-    // reason as there. WirePlumber is kept away from the machine's devices, so only that
-    // sink is there to link the game's stream to.
+    // reason as there. WirePlumber is kept away from the machine's devices,
+    // so only that sink is there to link the game's stream to: in Lua for
+    // WirePlumber 0.4 (Debian 12), in a profile for 0.5 (Debian 13); each
+    // reads only its own.
     if (!writeText(config + QStringLiteral("/pipewire/pipewire.conf.d/squibbo-test.conf"),
                    "context.objects = [\n"
                    "  { factory = adapter\n"
@@ -134,7 +137,18 @@ bool PrivateSoundServer::startPipeWire(QString *why)
                       "v4l2_monitor.enabled = false\n"
                       "libcamera_monitor.enabled = false\n")
         || !writeText(config + QStringLiteral("/wireplumber/bluetooth.lua.d/90-squibbo-test.lua"),
-                      "bluez_monitor.enabled = false\n")) {
+                      "bluez_monitor.enabled = false\n")
+        || !writeText(config + QStringLiteral("/wireplumber/wireplumber.conf.d/90-squibbo-test.conf"),
+                      "wireplumber.profiles = {\n"
+                      "  main = {\n"
+                      "    monitor.alsa = disabled\n"
+                      "    monitor.alsa-midi = disabled\n"
+                      "    monitor.bluez = disabled\n"
+                      "    monitor.bluez-midi = disabled\n"
+                      "    monitor.v4l2 = disabled\n"
+                      "    monitor.libcamera = disabled\n"
+                      "  }\n"
+                      "}\n")) {
         *why = QStringLiteral("cannot write the server's configuration");
         return false;
     }
@@ -161,7 +175,7 @@ bool PrivateSoundServer::launch(const QString &program, const QStringList &argum
 {
     if (QStandardPaths::findExecutable(program).isEmpty()) {
         *why = program + QStringLiteral(" is not installed (tools/install-deps.sh %1)")
-                             .arg(m_kind == Kind::PipeWire ? QStringLiteral("pipewire") : QStringLiteral("check"));
+                             .arg(QStringLiteral("check"));
         return false;
     }
     auto process = std::make_unique<QProcess>();
@@ -252,6 +266,48 @@ Wave readWave(const QString &path)
     return {};
 }
 
+std::vector<float> resample(const std::vector<float> &in, int from, int to)
+{
+    if (from == to || from <= 0 || to <= 0)
+        return in;
+    // Output sample n stands at input position n * from / to, whose
+    // fraction takes only to / gcd values: one table of taps per fraction.
+    // A Blackman-windowed sinc, symmetric, so the timeline stays exactly
+    // where it was; its cutoff lies a little below the lower Nyquist.
+    const int64_t g = std::gcd(from, to), phases = to / g;
+    const double cutoff = 0.97 * std::min(1.0, double(to) / from); // of the input's Nyquist
+    const int half = static_cast<int>(std::ceil(32 / cutoff));     // taps each side
+    std::vector<float> taps(static_cast<size_t>(phases * 2 * half));
+    for (int64_t p = 0; p < phases; ++p) {
+        const double fraction = double(p * g) / to;
+        double sum = 0;
+        for (int j = 0; j < 2 * half; ++j) {
+            const double x = j - half + 1 - fraction; // input samples from the output's position
+            const double w = std::abs(x) >= half ? 0
+                             : 0.42 + 0.5 * std::cos(M_PI * x / half) + 0.08 * std::cos(2 * M_PI * x / half);
+            const double sinc = x == 0 ? 1 : std::sin(M_PI * cutoff * x) / (M_PI * cutoff * x);
+            taps[size_t(p * 2 * half + j)] = float(sinc * w);
+            sum += sinc * w;
+        }
+        for (int j = 0; j < 2 * half; ++j)
+            taps[size_t(p * 2 * half + j)] /= float(sum);
+    }
+    const int64_t size = static_cast<int64_t>(in.size());
+    std::vector<float> out(static_cast<size_t>(size * to / from));
+    for (int64_t n = 0; n < static_cast<int64_t>(out.size()); ++n) {
+        const int64_t base = n * from / to;
+        const float *t = taps.data() + (n * from % to) / g * 2 * half;
+        float v = 0;
+        for (int j = 0; j < 2 * half; ++j) {
+            const int64_t k = base - half + 1 + j;
+            if (k >= 0 && k < size)
+                v += in[size_t(k)] * t[j];
+        }
+        out[size_t(n)] = v;
+    }
+    return out;
+}
+
 // ---------------------------------------------------------------- recorder
 
 namespace {
@@ -265,27 +321,37 @@ struct MonitorRecorder::Impl {
     pa_threaded_mainloop *loop = nullptr;
     pa_context *context = nullptr;
     pa_stream *stream = nullptr;
-    int rate = 0;
-    std::vector<float> samples;
+    pa_sample_spec format{};
+    std::vector<float> samples; // mono, at the source's rate
     std::vector<Result::Anchor> anchors;
+    int overflows = 0;
+    bool updating = false;
 
-    static void contextState(pa_context *, void *self)
+    static void signal(void *self) { pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0); }
+    static void contextState(pa_context *, void *self) { signal(self); }
+    static void streamState(pa_stream *, void *self) { signal(self); }
+    static void overflow(pa_stream *, void *self) { ++static_cast<Impl *>(self)->overflows; }
+    static void sourceInfo(pa_context *, const pa_source_info *info, int, void *p)
     {
-        pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0);
-    }
-    static void streamState(pa_stream *, void *self)
-    {
-        pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0);
+        auto *self = static_cast<Impl *>(p);
+        if (info)
+            self->format = info->sample_spec;
+        signal(self);
     }
     static void readable(pa_stream *s, size_t, void *p)
     {
         auto *self = static_cast<Impl *>(p);
         const void *data = nullptr;
         size_t bytes = 0;
+        const size_t channels = self->format.channels;
         while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) {
-            const auto *pcm = static_cast<const int16_t *>(data);
-            for (size_t i = 0; i < bytes / 2; ++i)
-                self->samples.push_back(pcm ? pcm[i] / 32768.0f : 0.0f); // a hole is silence
+            const auto *pcm = static_cast<const float *>(data);
+            for (size_t i = 0; i + channels <= bytes / sizeof(float); i += channels) {
+                float sum = 0; // a hole is silence
+                for (size_t c = 0; pcm && c < channels; ++c)
+                    sum += pcm[i + c];
+                self->samples.push_back(sum / static_cast<float>(channels));
+            }
             pa_stream_drop(s);
         }
         // The next sample to read was at the sink's output `latency` ago.
@@ -295,11 +361,21 @@ struct MonitorRecorder::Impl {
         if (pa_stream_get_latency(s, &latency, &negative) != 0)
             return;
         const double signedLatencyNs = (negative ? -1.0 : 1.0) * static_cast<double>(latency) * 1000.0;
-        const double nowNs = static_cast<double>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count());
+        const double nowNs = toNs(now);
         self->anchors.push_back({nowNs, nowNs - signedLatencyNs
-                                            - static_cast<double>(self->samples.size()) * 1e9 / self->rate});
+                                            - static_cast<double>(self->samples.size()) * 1e9 / self->format.rate});
+        // A fresh report of the server's position for each block or two,
+        // rather than one every second and a half: each report may be off
+        // by part of the server's cycle (pipewire-pulse counts the samples
+        // of a whole cycle at once), and many of them place well together.
+        if (!self->updating) {
+            if (pa_operation *o = pa_stream_update_timing_info(s, &Impl::timingUpdated, self)) {
+                self->updating = true;
+                pa_operation_unref(o);
+            }
+        }
     }
+    static void timingUpdated(pa_stream *, int, void *self) { static_cast<Impl *>(self)->updating = false; }
 };
 
 MonitorRecorder::MonitorRecorder() : d(std::make_unique<Impl>()) {}
@@ -309,9 +385,8 @@ MonitorRecorder::~MonitorRecorder()
     stop();
 }
 
-bool MonitorRecorder::start(const QString &server, const QString &source, int rate, QString *why)
+bool MonitorRecorder::start(const QString &server, const QString &source, QString *why)
 {
-    d->rate = rate;
     d->loop = pa_threaded_mainloop_new();
     d->context = pa_context_new(pa_threaded_mainloop_get_api(d->loop), "squibbo sound test recorder");
     pa_context_set_state_callback(d->context, &Impl::contextState, d.get());
@@ -331,16 +406,34 @@ bool MonitorRecorder::start(const QString &server, const QString &source, int ra
                    .arg(QString::fromLocal8Bit(pa_strerror(pa_context_errno(d->context))));
         return false;
     }
-    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), 1};
-    d->stream = pa_stream_new(d->context, "monitor", &sampleFormat, nullptr);
+    // The source's own rate and channels: a resampler between the sink and
+    // this stream would add a delay of its own that the reported latency
+    // follows only roughly (on pipewire-pulse it scattered the placing by
+    // several milliseconds). Floats are the sink's own samples on
+    // PipeWire and an exact widening on PulseAudio.
+    const QByteArray sourceName = source.toLocal8Bit();
+    pa_operation *query = pa_context_get_source_info_by_name(d->context, sourceName.constData(),
+                                                             &Impl::sourceInfo, d.get());
+    while (query && pa_operation_get_state(query) == PA_OPERATION_RUNNING)
+        pa_threaded_mainloop_wait(d->loop);
+    if (query)
+        pa_operation_unref(query);
+    d->format.format = PA_SAMPLE_FLOAT32NE;
+    if (!pa_sample_spec_valid(&d->format)) {
+        pa_threaded_mainloop_unlock(d->loop);
+        *why = QStringLiteral("no source %1").arg(source);
+        return false;
+    }
+    d->stream = pa_stream_new(d->context, "monitor", &d->format, nullptr);
     pa_stream_set_state_callback(d->stream, &Impl::streamState, d.get());
     pa_stream_set_read_callback(d->stream, &Impl::readable, d.get());
+    pa_stream_set_overflow_callback(d->stream, &Impl::overflow, d.get());
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &sampleFormat)); // 10 ms blocks
-    const QByteArray sourceName = source.toLocal8Bit();
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &d->format)); // 10 ms blocks
     const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC | PA_STREAM_AUTO_TIMING_UPDATE
+        | PA_STREAM_ADJUST_LATENCY);
     pa_stream_connect_record(d->stream, sourceName.constData(), &attr, flags);
     pa_stream_state_t ss;
     while ((ss = pa_stream_get_state(d->stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(ss))
@@ -377,8 +470,7 @@ bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
     const auto end = Clock::now() + timeout;
     while (Clock::now() < end) {
         QThread::msleep(100);
-        const double nowNs = static_cast<double>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
+        const double nowNs = toNs(Clock::now());
         double low = 1e300, high = -1e300;
         int count = 0;
         pa_threaded_mainloop_lock(d->loop);
@@ -395,11 +487,12 @@ bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
     return false;
 }
 
-MonitorRecorder::Result MonitorRecorder::result(Clock::time_point from) const
+MonitorRecorder::Result MonitorRecorder::result(Clock::time_point from, int rate) const
 {
     Result r;
-    r.wave.rate = d->rate;
-    r.wave.samples = d->samples;
+    r.wave.rate = rate;
+    r.wave.samples = resample(d->samples, static_cast<int>(d->format.rate), rate);
+    r.overflows = d->overflows;
     const double fromNs = toNs(from);
     for (const Result::Anchor &a : d->anchors) {
         if (a.now >= fromNs)

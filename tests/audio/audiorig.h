@@ -77,10 +77,14 @@ struct Wave {
 // Reads a 16-bit mono PCM wave file. Empty on anything else.
 Wave readWave(const QString &path);
 
-// Records a source (a monitor) as 16-bit mono at `rate` in a thread of its
-// own and keeps, for every block that arrives, where the next sample stands
-// on the steady clock: the time of reading minus the stream's latency,
-// which is negative for a monitor (the sink renders ahead of its clock).
+// Converts samples from one rate to another, every sample kept at its time.
+std::vector<float> resample(const std::vector<float> &samples, int from, int to);
+
+// Records a source (a monitor) at its own rate, its channels mixed to one,
+// in a thread of its own and keeps, for every block that arrives, where the
+// next sample stands on the steady clock: the time of reading minus the
+// stream's latency, which is negative for a monitor (the sink renders ahead
+// of its clock).
 class MonitorRecorder {
 public:
     MonitorRecorder();
@@ -88,7 +92,7 @@ public:
     MonitorRecorder &operator=(const MonitorRecorder &) = delete;
     ~MonitorRecorder();
 
-    bool start(const QString &server, const QString &source, int rate, QString *why);
+    bool start(const QString &server, const QString &source, QString *why);
     // The stream's timing settles some seconds after the start (the sink
     // renders ahead in large blocks until the latencies are agreed). Waits
     // until the estimates of the last second agree within 1 ms.
@@ -107,6 +111,7 @@ public:
             double origin; // steady-clock ns of sample 0 as seen then
         };
         std::vector<Anchor> anchors; // in the order read
+        int overflows = 0;           // times the server dropped what was not read in time
 
         // The steady-clock ns of sample 0 as seen around `aroundNs`.
         double originAround(double aroundNs) const;
@@ -120,9 +125,9 @@ public:
         double noiseMs() const;
         double driftMs() const;
     };
-    // The recording so far; call after stop(). Only the estimates of the
-    // blocks read from `from` on are kept: pass a time after it settled.
-    Result result(Clock::time_point from) const;
+    // The recording so far at `rate`; call after stop(). Only the estimates
+    // of the blocks read from `from` on are kept: pass a time after it settled.
+    Result result(Clock::time_point from, int rate) const;
 
 private:
     struct Impl;

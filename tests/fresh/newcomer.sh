@@ -127,7 +127,7 @@ second_time=$(awk "BEGIN {printf \"%.2f\", $second_seen - $second_started}")
 # runtime folder of a root shell, the game's note that this machine has no
 # sound server) and the shell's word for the game ended from outside are
 # not ./play's.
-output=$(awk '/^== second play/ {on = 1; next} /^== second play ended/ {on = 0} on' "$log" \
+output=$(awk '/^== second play ended/ {exit} on; /^== second play [0-9]/ {on = 1}' "$log" \
   | grep -v -x -e 'QStandardPaths: XDG_RUNTIME_DIR not set.*' -e 'Squibbo: no sound server.*' \
       -e 'Terminated' || true)
 lines=$(printf '%s' "$output" | grep -c . || true)
