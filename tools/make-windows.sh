@@ -53,7 +53,10 @@ if [ ! -f "$build/build.ninja" ] || [ $# -gt 0 ] || [ ${#fresh[@]} -gt 0 ]; then
 fi
 cmake --build "$build" --target squibbo
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# The version and the delivered files, as the build names them.
+# shellcheck source=/dev/null
+. "$build/release.sh"
+version=$squibbo_version
 name=Squibbo-$version-windows-x64
 stage=$build/$name
 rm -rf "$stage"
@@ -65,9 +68,8 @@ cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" \
    "$qt/bin/libstdc++-6.dll" "$qt/bin/libgcc_s_seh-1.dll" "$qt/bin/libwinpthread-1.dll" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt"/plugins/styles/*.dll "$stage/styles/"
-# The files the game reads at run time, as the build lists them.
-sed -n 's/^SQUIBBO_DELIVERED_PATHS:INTERNAL=//p' "$build/CMakeCache.txt" | tr ';' '\n' \
-  | while read -r file; do cp "$file" "$stage/"; done
+# The files the game reads at run time.
+cp "${squibbo_delivered[@]}" "$stage/"
 
 (cd "$build" && rm -f "$name.zip" && cmake -E tar cf "$name.zip" --format=zip "$name")
 

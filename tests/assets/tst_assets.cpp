@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "release.h"
+
 #include <cmath>
 
 namespace {
@@ -281,7 +283,7 @@ void AssetsTest::menuIcons_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("size");
     QTest::newRow("window icon") << "icon.png" << 32;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
+    for (int size : rt::IconSizes)
         QTest::newRow(qPrintable(QString::number(size))) << QStringLiteral("icons/hicolor/%1x%1/apps/squibbo.png").arg(size) << size;
 }
 

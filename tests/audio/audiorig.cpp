@@ -1,4 +1,5 @@
 #include "audiorig.h"
+#include "release.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -635,9 +636,9 @@ std::vector<Play> gamePattern(int throws, unsigned seed)
                 t += milliseconds(1200);
             }
         }
-        plays.push_back({QStringLiteral("fling2.wav"), t});
+        plays.push_back({QString::fromLatin1(rt::ThrowSound), t});
         if (next(2) == 0) {
-            plays.push_back({QStringLiteral("splat.wav"), t + milliseconds(120)});
+            plays.push_back({QString::fromLatin1(rt::SplatSound), t + milliseconds(120)});
             t += milliseconds(120 + 500 + next(200)); // the splat plays whole
         } else {
             t += milliseconds(300 + next(400)); // the next throw may cut this one

@@ -5,6 +5,7 @@
 
 #include "audiorig.h"
 #include "platform_backends.h"
+#include "release.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +34,7 @@ private Q_SLOTS:
 
         QVERIFY(m_folder.isValid());
         const QString assets = qEnvironmentVariable("SQUIBBO_SOURCE_DIR") + QStringLiteral("/assets/");
-        for (const char *name : {"fling2.wav", "splat.wav"}) {
+        for (const char *name : {rt::ThrowSound, rt::SplatSound}) {
             const QString file = QLatin1String(name);
             QVERIFY(QFile::copy(assets + file, m_folder.filePath(file)));
             m_waves[file] = readWave(assets + file);

@@ -3,6 +3,7 @@
 // many sounds it asks for.
 
 #include "platform_backends.h"
+#include "release.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,9 +37,9 @@ int playWithoutServer()
     };
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < 5; ++i) {
-            play("fling2.wav");
+            play(rt::ThrowSound);
             QThread::msleep(120);
-            play("splat.wav");
+            play(rt::SplatSound);
             QThread::msleep(100);
         }
         if (round == 0)
@@ -58,7 +59,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         const QString assets = qEnvironmentVariable("SQUIBBO_SOURCE_DIR") + QStringLiteral("/assets/");
-        for (const char *name : {"fling2.wav", "splat.wav"})
+        for (const char *name : {rt::ThrowSound, rt::SplatSound})
             QVERIFY(QFile::copy(assets + QLatin1String(name), folder.filePath(QLatin1String(name))));
 
         QProcess child;

@@ -51,7 +51,9 @@ elif [ "$status" != 0 ]; then
   tail -n 40 "$work/make-windows.log" >&2
   fail "the Windows edition did not build"
 fi
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_build/CMakeCache.txt")
+# shellcheck source=/dev/null
+. "$windows_build/release.sh"
+version=$squibbo_version
 name=Squibbo-$version-windows-x64
 stage=$windows_build/$name
 installer=$windows_build/$name-setup.exe
@@ -173,7 +175,7 @@ play_to_the_end() {
 step "First start: the player's folder, the window, the DLLs, a throw's sound"
 [ ! -e "$players" ] || fail "$players is there before the first start"
 WINEDEBUG=trace+winmm,+loaddll start_game first
-for f in wendo.bmp pied.bmp fling2.wav splat.wav squibbo.hi; do
+for f in "${squibbo_delivered[@]##*/}"; do
   cmp -s "$stage/$f" "$players/$f" || fail "the first start did not put $f into $players"
 done
 size=$(xwininfo -id "$main" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
@@ -191,7 +193,8 @@ before=$(titles)
 click "$main" 84 384
 sleep 1.5
 grep -q 'MULTIMEDIA_PlaySound .*fdwSound=00000003' "$work/first.log" || fail "no sndPlaySoundA call with SND_ASYNC | SND_NODEFAULT"
-grep -qE 'proc_PlaySound SoundName=L"[^"]*fling2\.wav"' "$work/first.log" || fail "the throw did not ask for fling2.wav"
+grep -qF "${squibbo_throw_sound}\"" <(grep -o 'proc_PlaySound SoundName=L"[^"]*"' "$work/first.log") \
+  || fail "the throw did not ask for $squibbo_throw_sound"
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the throw"
 [ "$(titles)" = "$before" ] || fail "a window came up at the throw: $(titles)"
 end_game
