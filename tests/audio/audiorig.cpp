@@ -488,6 +488,22 @@ bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
     return false;
 }
 
+bool MonitorRecorder::waitUntilRecorded(Clock::time_point until, Clock::duration timeout)
+{
+    const auto end = Clock::now() + timeout;
+    while (Clock::now() < end) {
+        pa_threaded_mainloop_lock(d->loop);
+        const double heldNs = d->anchors.empty() || d->format.rate == 0
+                                  ? 0
+                                  : d->anchors.back().origin + 1e9 * double(d->samples.size()) / d->format.rate;
+        pa_threaded_mainloop_unlock(d->loop);
+        if (heldNs >= toNs(until))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
 MonitorRecorder::Result MonitorRecorder::result(Clock::time_point from, int rate) const
 {
     Result r;

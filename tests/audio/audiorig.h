@@ -97,6 +97,10 @@ public:
     // renders ahead in large blocks until the latencies are agreed). Waits
     // until the estimates of the last second agree within 1 ms.
     bool waitUntilSettled(Clock::duration timeout);
+    // The sink's output reaches the recorder some time after it is played,
+    // now and then a second or more. Waits until the recording holds what
+    // the sink played up to `until`.
+    bool waitUntilRecorded(Clock::time_point until, Clock::duration timeout);
     void stop();
 
     // The recording and the steady-clock time of its samples. The sink's

@@ -62,6 +62,12 @@ private Q_SLOTS:
         // The service lives to the end: a faulty one may hang on its way out,
         // and the figures and the verdict come first.
         const auto called = perform(plays, [&](const QString &name) { sound->play(name); }, &longestCall);
+        double longestSoundMs = 0;
+        for (const auto &[name, wave] : m_waves)
+            longestSoundMs = std::max(longestSoundMs, 1000.0 * double(wave.samples.size()) / wave.rate);
+        const auto lastEnds = called.back() + std::chrono::milliseconds(int(longestSoundMs + 2 * kLimitMs));
+        QVERIFY2(recorder.waitUntilRecorded(lastEnds, std::chrono::seconds(10)),
+                 "the recording did not reach the end of the last sound within 10 s");
         recorder.stop();
 
         const MonitorRecorder::Result recording = recorder.result(from, m_waves.begin()->second.rate);
