@@ -61,6 +61,12 @@ fail() {
   grep -q '^play: building the game failed' "$log" && step=build
   [ -n "${checking:-}" ] && step=check
   echo "FAIL (step: $step): $*" >&2
+  # What a failed test printed comes after its line, which the log's tail
+  # would often not reach.
+  if grep -qE '\*\*\*(Failed|Timeout|Exception)' "$log"; then
+    echo "--- from the first failed test on:" >&2
+    awk '/\*\*\*(Failed|Timeout|Exception)/ {on = 1} on' "$log" | head -n 150 >&2
+  fi
   echo "--- the last lines of the log:" >&2
   tail -n 60 "$log" >&2
   exit 1
