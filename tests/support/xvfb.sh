@@ -7,14 +7,23 @@
 # never reach for the same number.
 start_xvfb() {
   local first=$1 last=$2 log=$3 n
-  DISPLAY=
   for n in $(seq "$first" "$last"); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY=:$n; break; }
+    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
+    export DISPLAY=:$n
+    # Without -noreset the server starts over whenever its last client
+    # leaves (the probe below, for one), and turns clients away meanwhile.
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp -noreset >"$log" 2>&1 &
+    xvfb_pid=$!
+    # The server that answers must be this one: a container that shares
+    # the network but not /tmp can hide a server that holds the number.
+    for _ in $(seq 1 50); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      [ -S "/tmp/.X11-unix/X$n" ] && xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null && return 0
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
   done
-  [ -n "$DISPLAY" ] || { echo "no free X display from :$first to :$last" >"$log"; return 1; }
-  export DISPLAY
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  echo "no X display could be started from :$first to :$last" >>"$log"
   return 1
 }
