@@ -312,10 +312,31 @@ std::vector<float> resample(const std::vector<float> &in, int from, int to)
 // ---------------------------------------------------------------- recorder
 
 namespace {
+using Read = MonitorRecorder::Result::Read;
+using ReadIt = std::vector<Read>::const_iterator;
+
 double toNs(Clock::time_point t)
 {
     return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
 }
+
+// The first read at or after `ns`.
+ReadIt firstReadAt(ReadIt begin, ReadIt end, double ns)
+{
+    return std::lower_bound(begin, end, ns, [](const Read &r, double t) { return r.now < t; });
+}
+
+// The tightest bound on the time of sample 0 among the reads from `first`
+// on, read within `spanNs` of it (at least that one read).
+double lowestBound(ReadIt first, ReadIt end, double spanNs)
+{
+    double bound = first->now - first->heldNs;
+    for (auto r = first + 1; r != end && r->now <= first->now + spanNs; ++r)
+        bound = std::min(bound, r->now - r->heldNs);
+    return bound;
+}
+
+constexpr double kPlacingSpanNs = 200e6;
 } // namespace
 
 struct MonitorRecorder::Impl {
@@ -324,9 +345,8 @@ struct MonitorRecorder::Impl {
     pa_stream *stream = nullptr;
     pa_sample_spec format{};
     std::vector<float> samples; // mono, at the source's rate
-    std::vector<Result::Anchor> anchors;
+    std::vector<Result::Read> reads;
     int overflows = 0;
-    bool updating = false;
 
     static void signal(void *self) { pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0); }
     static void contextState(pa_context *, void *self) { signal(self); }
@@ -355,28 +375,9 @@ struct MonitorRecorder::Impl {
             }
             pa_stream_drop(s);
         }
-        // The next sample to read was at the sink's output `latency` ago.
-        pa_usec_t latency = 0;
-        int negative = 0;
-        const auto now = Clock::now();
-        if (pa_stream_get_latency(s, &latency, &negative) != 0)
-            return;
-        const double signedLatencyNs = (negative ? -1.0 : 1.0) * static_cast<double>(latency) * 1000.0;
-        const double nowNs = toNs(now);
-        self->anchors.push_back({nowNs, nowNs - signedLatencyNs
-                                            - static_cast<double>(self->samples.size()) * 1e9 / self->format.rate});
-        // A fresh report of the server's position for each block or two,
-        // rather than one every second and a half: each report may be off
-        // by part of the server's cycle (pipewire-pulse counts the samples
-        // of a whole cycle at once), and many of them place well together.
-        if (!self->updating) {
-            if (pa_operation *o = pa_stream_update_timing_info(s, &Impl::timingUpdated, self)) {
-                self->updating = true;
-                pa_operation_unref(o);
-            }
-        }
+        const double heldNs = static_cast<double>(self->samples.size()) * 1e9 / self->format.rate;
+        self->reads.push_back({toNs(Clock::now()), heldNs});
     }
-    static void timingUpdated(pa_stream *, int, void *self) { static_cast<Impl *>(self)->updating = false; }
 };
 
 MonitorRecorder::MonitorRecorder() : d(std::make_unique<Impl>()) {}
@@ -408,9 +409,8 @@ bool MonitorRecorder::start(const QString &server, const QString &source, QStrin
         return false;
     }
     // The source's own rate and channels: a resampler between the sink and
-    // this stream would add a delay of its own that the reported latency
-    // follows only roughly (on pipewire-pulse it scattered the placing by
-    // several milliseconds). Floats are the sink's own samples on
+    // this stream would hold samples back, and the reads would bound them
+    // later than the sink made them. Floats are the sink's own samples on
     // PipeWire and an exact widening on PulseAudio.
     const QByteArray sourceName = source.toLocal8Bit();
     pa_operation *query = pa_context_get_source_info_by_name(d->context, sourceName.constData(),
@@ -432,10 +432,7 @@ bool MonitorRecorder::start(const QString &server, const QString &source, QStrin
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &d->format)); // 10 ms blocks
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC | PA_STREAM_AUTO_TIMING_UPDATE
-        | PA_STREAM_ADJUST_LATENCY);
-    pa_stream_connect_record(d->stream, sourceName.constData(), &attr, flags);
+    pa_stream_connect_record(d->stream, sourceName.constData(), &attr, PA_STREAM_ADJUST_LATENCY);
     pa_stream_state_t ss;
     while ((ss = pa_stream_get_state(d->stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(ss))
         pa_threaded_mainloop_wait(d->loop);
@@ -472,17 +469,16 @@ bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
     while (Clock::now() < end) {
         QThread::msleep(100);
         const double nowNs = toNs(Clock::now());
-        double low = 1e300, high = -1e300;
-        int count = 0;
         pa_threaded_mainloop_lock(d->loop);
-        for (auto a = d->anchors.rbegin(); a != d->anchors.rend() && a->now > nowNs - 1e9; ++a) {
-            low = std::min(low, a->origin);
-            high = std::max(high, a->origin);
-            ++count;
-        }
-        const bool longEnough = !d->anchors.empty() && d->anchors.front().now < nowNs - 1e9;
+        const ReadIt first = firstReadAt(d->reads.cbegin(), d->reads.cend(), nowNs - 1e9);
+        const ReadIt middle = firstReadAt(first, d->reads.cend(), nowNs - 0.5e9);
+        bool steady = !d->reads.empty() && d->reads.front().now < nowNs - 1e9 && d->reads.cend() - first >= 50;
+        for (auto r = first; steady && r + 1 != d->reads.cend(); ++r)
+            steady = r[1].now - r->now < 50e6;
+        steady = steady && middle != d->reads.cend()
+                 && std::abs(lowestBound(first, middle, 1e9) - lowestBound(middle, d->reads.cend(), 1e9)) < 1e6;
         pa_threaded_mainloop_unlock(d->loop);
-        if (longEnough && count >= 10 && high - low < 1e6)
+        if (steady)
             return true;
     }
     return false;
@@ -493,11 +489,12 @@ bool MonitorRecorder::waitUntilRecorded(Clock::time_point until, Clock::duration
     const auto end = Clock::now() + timeout;
     while (Clock::now() < end) {
         pa_threaded_mainloop_lock(d->loop);
-        const double heldNs = d->anchors.empty() || d->format.rate == 0
-                                  ? 0
-                                  : d->anchors.back().origin + 1e9 * double(d->samples.size()) / d->format.rate;
+        const ReadIt recent = firstReadAt(d->reads.cbegin(), d->reads.cend(), toNs(Clock::now()) - kPlacingSpanNs);
+        const double heldUntil = recent == d->reads.cend()
+                                     ? 0
+                                     : lowestBound(recent, d->reads.cend(), kPlacingSpanNs) + d->reads.back().heldNs;
         pa_threaded_mainloop_unlock(d->loop);
-        if (heldNs >= toNs(until))
+        if (heldUntil >= toNs(until))
             return true;
         QThread::msleep(20);
     }
@@ -511,55 +508,64 @@ MonitorRecorder::Result MonitorRecorder::result(Clock::time_point from, int rate
     r.wave.samples = resample(d->samples, static_cast<int>(d->format.rate), rate);
     r.overflows = d->overflows;
     const double fromNs = toNs(from);
-    for (const Result::Anchor &a : d->anchors) {
-        if (a.now >= fromNs)
-            r.anchors.push_back(a);
+    for (const Read &read : d->reads) {
+        if (read.now >= fromNs)
+            r.reads.push_back(read);
     }
     return r;
 }
 
-double MonitorRecorder::Result::originAround(double aroundNs) const
+double MonitorRecorder::Result::originFrom(ReadIt firstRead) const
 {
-    if (anchors.empty())
+    if (reads.empty())
         return 0;
-    const auto byTime = [](const Anchor &a, double t) { return a.now < t; };
-    auto first = std::lower_bound(anchors.begin(), anchors.end(), aroundNs - 0.5e9, byTime);
-    auto last = std::lower_bound(anchors.begin(), anchors.end(), aroundNs + 0.5e9, byTime);
-    if (first == last) // outside the recording: the nearest block
-        return (first == anchors.end() ? anchors.back() : *first).origin;
-    std::vector<double> origins;
-    for (auto a = first; a != last; ++a)
-        origins.push_back(a->origin);
-    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
-    return origins[origins.size() / 2];
+    if (firstRead == reads.end()) // after the recording: its last reads
+        firstRead = firstReadAt(reads.begin(), reads.end(), reads.back().now - kPlacingSpanNs);
+    return lowestBound(firstRead, reads.end(), kPlacingSpanNs);
 }
 
 qsizetype MonitorRecorder::Result::indexAt(Clock::time_point t) const
 {
     const double ns = toNs(t);
-    return static_cast<qsizetype>(std::floor((ns - originAround(ns)) * wave.rate / 1e9));
+    const double origin = originFrom(firstReadAt(reads.begin(), reads.end(), ns));
+    return static_cast<qsizetype>(std::floor((ns - origin) * wave.rate / 1e9));
 }
 
 double MonitorRecorder::Result::msFrom(Clock::time_point t, qsizetype index) const
 {
-    const double ns = toNs(t);
-    return (originAround(ns) + static_cast<double>(index) * 1e9 / wave.rate - ns) / 1e6;
+    const double offset = static_cast<double>(index) * 1e9 / wave.rate;
+    const auto holding = std::upper_bound(reads.begin(), reads.end(), offset,
+                                          [](double at, const Read &r) { return at < r.heldNs; });
+    return (originFrom(holding) + offset - toNs(t)) / 1e6;
 }
+
+namespace {
+// The bound of each 100 ms of reads.
+std::vector<double> boundsPer100ms(const std::vector<Read> &reads)
+{
+    std::vector<double> bounds;
+    for (auto r = reads.begin(); r != reads.end();) {
+        const ReadIt next = firstReadAt(r, reads.end(), r->now + 100e6);
+        bounds.push_back(lowestBound(r, next, 100e6));
+        r = next;
+    }
+    return bounds;
+}
+} // namespace
 
 double MonitorRecorder::Result::noiseMs() const
 {
+    const std::vector<double> bounds = boundsPer100ms(reads);
     double worst = 0;
-    const size_t step = std::max<size_t>(1, anchors.size() / 2000);
-    for (size_t i = 0; i < anchors.size(); i += step)
-        worst = std::max(worst, std::abs(anchors[i].origin - originAround(anchors[i].now)) / 1e6);
-    return worst;
+    for (size_t i = 1; i < bounds.size(); ++i)
+        worst = std::max(worst, bounds[i - 1] - bounds[i]);
+    return worst / 1e6;
 }
 
 double MonitorRecorder::Result::driftMs() const
 {
-    if (anchors.empty())
-        return 0;
-    return (originAround(anchors.back().now - 0.5e9) - originAround(anchors.front().now + 0.5e9)) / 1e6;
+    const std::vector<double> bounds = boundsPer100ms(reads);
+    return bounds.empty() ? 0 : (bounds.back() - bounds.front()) / 1e6;
 }
 
 // ---------------------------------------------------------------- search

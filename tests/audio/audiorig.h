@@ -81,10 +81,20 @@ Wave readWave(const QString &path);
 std::vector<float> resample(const std::vector<float> &samples, int from, int to);
 
 // Records a source (a monitor) at its own rate, its channels mixed to one,
-// in a thread of its own and keeps, for every block that arrives, where the
-// next sample stands on the steady clock: the time of reading minus the
-// stream's latency, which is negative for a monitor (the sink renders ahead
-// of its clock).
+// in a thread of its own, and keeps for every block that arrives when it was
+// read and how much of the sink's output the recording held then.
+//
+// Those reads place the samples on the steady clock: a sample cannot be read
+// before the sink has made it, so each read bounds the time of sample 0 from
+// above by (time of reading - duration held), and the smallest bound among
+// the reads just after a sample places it (one of them comes straight after
+// the sink's cycle): at the moment the sink made it or, for the first
+// samples of a cycle, up to one cycle before. Now and then the sink's clock
+// stands still for some milliseconds (PipeWire 1.4 does, 20 ms at a time:
+// its server woke late and does not catch up): what it makes after that
+// stands later, and only the reads after it bound it. The latency the server
+// reports follows such a jump only over seconds, which placed sounds up to
+// 20 ms off, so it is not used.
 class MonitorRecorder {
 public:
     MonitorRecorder();
@@ -93,9 +103,9 @@ public:
     ~MonitorRecorder();
 
     bool start(const QString &server, const QString &source, QString *why);
-    // The stream's timing settles some seconds after the start (the sink
-    // renders ahead in large blocks until the latencies are agreed). Waits
-    // until the estimates of the last second agree within 1 ms.
+    // The stream delivers in bursts for a moment after the start. Waits
+    // until blocks have come steadily for a second, the bounds of its two
+    // halves agreeing within 1 ms.
     bool waitUntilSettled(Clock::duration timeout);
     // The sink's output reaches the recorder some time after it is played,
     // now and then a second or more. Waits until the recording holds what
@@ -103,34 +113,39 @@ public:
     bool waitUntilRecorded(Clock::time_point until, Clock::duration timeout);
     void stop();
 
-    // The recording and the steady-clock time of its samples. The sink's
-    // clock may run a little apart from the steady clock (the null sink
-    // rounds each block's duration down to a microsecond, some hundred ppm
-    // with small blocks), so the blocks read within half a second of a
-    // moment place the samples of that moment.
+    // The recording and the steady-clock time of its samples.
     struct Result {
         Wave wave;
-        struct Anchor {
+        struct Read {
             double now;    // steady-clock ns of the reading
-            double origin; // steady-clock ns of sample 0 as seen then
+            double heldNs; // the recording's length then
         };
-        std::vector<Anchor> anchors; // in the order read
-        int overflows = 0;           // times the server dropped what was not read in time
+        std::vector<Read> reads; // in the order read
+        int overflows = 0;       // times the server dropped what was not read in time
 
-        // The steady-clock ns of sample 0 as seen around `aroundNs`.
-        double originAround(double aroundNs) const;
-        // The index of the sample at the sink's output at `t`.
+        // The index of the sample the sink made at `t`.
         qsizetype indexAt(Clock::time_point t) const;
-        // Milliseconds from `t` to the sample `index`, placed around `t`.
+        // Milliseconds from `t` to the sample `index`.
         double msFrom(Clock::time_point t, qsizetype index) const;
-        // The largest difference of one block's estimate from those of its
-        // second: the error of placing a sample. And how far the estimates
-        // moved from the first second to the last.
+        // The error of placing a sample: the largest amount by which the
+        // bound of 100 ms of reads fell below that of the 100 ms before (a
+        // sink makes no more than the time passed, give or take some
+        // hundred ppm, so a fall is what the reads before it missed). And
+        // how far the sink's clock fell behind the steady clock over the
+        // recording: PipeWire's stands still now and then, PulseAudio's
+        // null sink runs a few hundred ppm fast (it rounds each block's
+        // duration down to a microsecond).
         double noiseMs() const;
         double driftMs() const;
+
+    private:
+        // The steady-clock ns of sample 0, from the reads of the 200 ms
+        // after `firstRead` (the first to hold the sample, or the first at
+        // a time).
+        double originFrom(std::vector<Read>::const_iterator firstRead) const;
     };
-    // The recording so far at `rate`; call after stop(). Only the estimates
-    // of the blocks read from `from` on are kept: pass a time after it settled.
+    // The recording so far at `rate`; call after stop(). Only the reads
+    // from `from` on are kept: pass a time after it settled.
     Result result(Clock::time_point from, int rate) const;
 
 private:
@@ -195,7 +210,7 @@ struct Heard {
     QString name;
     bool expected = true;    // false for a file that must play nothing
     bool heard = false;      // for a silent one: true when something was heard
-    double delayMs = 0;      // from the call to the first sample at the sink
+    double delayMs = 0;      // from the call until the sink made the first sample
     double score = 0;        // fit of the beginning
     double wholeScore = 0;   // fit from 20 ms in until it ends or the next one starts
 };

@@ -90,7 +90,7 @@ private Q_SLOTS:
               "worst %.1f ms",
               qPrintable(m_server.name()), kThrows, s.heard, s.expected, s.onTime, kLimitMs, s.whole,
               s.medianMs, s.worstMs);
-        qInfo("placing error %.2f ms (clock drift over the run %.1f ms); longest call %.2f ms",
+        qInfo("placing error %.2f ms (the sink's clock fell behind by %.1f ms over the run); longest call %.2f ms",
               recording.noiseMs(), recording.driftMs(),
               std::chrono::duration<double, std::milli>(longestCall).count());
 
