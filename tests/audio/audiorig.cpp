@@ -568,6 +568,14 @@ double MonitorRecorder::Result::driftMs() const
     return bounds.empty() ? 0 : (bounds.back() - bounds.front()) / 1e6;
 }
 
+double MonitorRecorder::Result::longestPauseMs() const
+{
+    double longest = 0;
+    for (size_t i = 1; i < reads.size(); ++i)
+        longest = std::max(longest, reads[i].now - reads[i - 1].now);
+    return longest / 1e6;
+}
+
 // ---------------------------------------------------------------- search
 
 Match fitAt(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype at,

@@ -137,6 +137,11 @@ public:
         // duration down to a microsecond).
         double noiseMs() const;
         double driftMs() const;
+        // The longest time between two reads. Blocks come every 10 ms, and
+        // some 60 ms apart when the sink's clock stands still; much longer
+        // means the machine itself stood still (a virtual machine paused by
+        // its host does), and with it the game, the server and the test.
+        double longestPauseMs() const;
 
     private:
         // The steady-clock ns of sample 0, from the reads of the 200 ms

@@ -90,11 +90,17 @@ private Q_SLOTS:
               "worst %.1f ms",
               qPrintable(m_server.name()), kThrows, s.heard, s.expected, s.onTime, kLimitMs, s.whole,
               s.medianMs, s.worstMs);
-        qInfo("placing error %.2f ms (the sink's clock fell behind by %.1f ms over the run); longest call %.2f ms",
+        qInfo("placing error %.2f ms (the sink's clock fell behind by %.1f ms over the run); longest call %.2f ms; "
+              "longest pause between reads %.1f ms",
               recording.noiseMs(), recording.driftMs(),
-              std::chrono::duration<double, std::milli>(longestCall).count());
+              std::chrono::duration<double, std::milli>(longestCall).count(), recording.longestPauseMs());
 
         QVERIFY2(recording.overflows == 0, "the recorder fell behind and the server dropped some of the sink's sound");
+        // A sound called as the machine stops comes that much later, or is
+        // cut at once by the call overdue after it: nothing to blame the
+        // game for, and nothing proved either.
+        QVERIFY2(recording.longestPauseMs() < 150,
+                 "the recorder read nothing for more than 150 ms (the machine stood still): this run proves nothing");
         QVERIFY2(recording.noiseMs() < 5, "the recording cannot be placed on the clock closely enough");
         QCOMPARE(s.heard, s.expected);
         QCOMPARE(s.onTime, s.expected);
