@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include "form.h"
 #include "twips.h"
 
 #include <QPainter>
@@ -92,7 +93,8 @@ void PictureBox::setPicture(const Picture &picture)
 
 void PictureBox::place()
 {
-    move(px(m_left), px(m_top));
+    const auto *form = qobject_cast<const FormWindow *>(parentWidget());
+    move(QPoint(px(m_left), px(m_top)) + (form ? form->origin() : QPoint()));
 }
 
 void PictureBox::paintEvent(QPaintEvent *)

@@ -2,60 +2,44 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QPointer>
-#include <QSet>
-#include <QTimer>
 #include <QWidget>
 #include <QWindow>
-
-#if defined(Q_OS_LINUX)
-#include <qpa/qplatformnativeinterface.h>
-#include <wayland-client-core.h>
-#endif
 
 namespace rt {
 namespace {
 
-constexpr Qt::WindowStates Enlarged = Qt::WindowMaximized | Qt::WindowFullScreen;
+// QT_LOGGING_RULES="squibbo.fixedwindows.debug=true" shows what the guard
+// sees and does.
+Q_LOGGING_CATEGORY(lcFixed, "squibbo.fixedwindows", QtWarningMsg)
 
-// On Wayland, Qt's own title bar sends the compositor its request to
-// maximize before anyone can object, and Qt takes back only what the
-// compositor has confirmed. The requests that undo it follow at once; most
-// of the time they leave in the same batch and the compositor never makes
-// the window big. Returns whether they were sent.
-bool withdrawFromCompositor(QWindow *window, Qt::WindowStates states)
-{
-#if defined(Q_OS_LINUX)
-    if (QGuiApplication::platformName() != QLatin1String("wayland"))
-        return false;
-    auto *native = QGuiApplication::platformNativeInterface();
-    auto *toplevel = native ? static_cast<wl_proxy *>(
-                                  native->nativeResourceForWindow("xdg_toplevel", window))
-                            : nullptr;
-    if (!toplevel)
-        return false;
-    // The numbers of xdg_toplevel's requests unset_maximized and
-    // unset_fullscreen in the stable xdg-shell protocol.
-    constexpr std::uint32_t UnsetMaximized = 10;
-    constexpr std::uint32_t UnsetFullscreen = 12;
-    const std::uint32_t version = wl_proxy_get_version(toplevel);
-    if (states & Qt::WindowMaximized)
-        wl_proxy_marshal_flags(toplevel, UnsetMaximized, nullptr, version, 0);
-    if (states & Qt::WindowFullScreen)
-        wl_proxy_marshal_flags(toplevel, UnsetFullscreen, nullptr, version, 0);
-    return true;
-#else
-    Q_UNUSED(window);
-    Q_UNUSED(states);
-    return false;
-#endif
-}
+constexpr Qt::WindowStates Enlarged = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 bool isFixed(const QWidget *widget)
 {
     return widget->minimumSize() == widget->maximumSize();
 }
 
+// How a fixed-size window is kept at its size, by Qt's public means alone:
+//
+// - When the window is about to be maximized or made full screen (Qt's own
+//   title bar on Wayland asks the compositor itself, and the compositor may
+//   decide on its own), its upper limit is lifted, so that it takes whatever
+//   size the compositor confirms: a Wayland compositor ends a program whose
+//   maximized window keeps another size. Its lower limit stays, so it is
+//   never smaller than its content.
+// - Then it asks for the normal state. Qt sends that request once the
+//   compositor has confirmed the larger state (until then there is nothing
+//   to undo, and the confirmation that follows is answered the same way).
+// - Once the platform reports the normal state again, the limit returns and
+//   the window is back at its own size. A compositor answers every request
+//   for a state with a report, even one it refuses.
+// - A window made larger with no state at all (some X11 window managers do
+//   that) is simply resized back.
+//
+// Meanwhile a FormWindow shows its content at its own size in the middle of
+// the larger window; a message box lays itself out over the larger window.
 class FixedSizeGuard final : public QObject {
 public:
     using QObject::QObject;
@@ -63,92 +47,99 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::Show && type != QEvent::Resize)
-            return false;
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (!widget || !widget->isWindow())
-            return false;
-        if (type == QEvent::Show)
-            watch(widget);
-        else if (!m_settling.contains(widget->windowHandle()))
-            fitBack(widget);
+        switch (event->type()) {
+        case QEvent::Show:
+            if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->isWindow())
+                watch(widget);
+            break;
+        case QEvent::WindowStateChange:
+            // Reported by the platform, not asked for by the program.
+            if (auto *window = qobject_cast<QWindow *>(watched); window && event->spontaneous())
+                reported(window);
+            break;
+        case QEvent::Resize:
+            if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->isWindow())
+                fitBack(widget);
+            break;
+        default:
+            break;
+        }
         return false;
     }
 
 private:
-    // Some window managers make a window bigger without saying that it is
-    // maximized (weston's, for X11 programs, and any Wayland compositor
-    // while its edge is dragged): it goes back to its size.
-    static void fitBack(QWidget *widget)
-    {
-        if (isFixed(widget) && widget->size() != widget->minimumSize())
-            widget->resize(widget->minimumSize());
-    }
-
-    void keepNormal(QWidget *widget)
-    {
-        QWindow *window = widget->windowHandle();
-        const Qt::WindowStates states = window->windowStates();
-        if (!(states & Enlarged) || !(isFixed(widget) || m_settling.contains(window)))
-            return;
-        if (withdrawFromCompositor(window, states))
-            settle(widget);
-        // Elsewhere Qt asks the window manager to restore the window.
-        window->setWindowStates(states & ~Enlarged);
-    }
-
-    // Now and then the compositor has already made the window big when the
-    // withdrawal reaches it. Until it has taken that back, the window must
-    // have the size the compositor gave it, or the compositor ends the
-    // game; Qt then returns to the window's own size by itself. So for a
-    // while the window has no limits (some Qt versions hold a window to its
-    // limits even against the compositor), then it is fixed again.
-    void settle(QWidget *widget)
-    {
-        QWindow *window = widget->windowHandle();
-        Settling &settling = m_settling[window];
-        if (settling.pending++ == 0) {
-            settling.size = widget->minimumSize();
-            widget->setMinimumSize(0, 0);
-            widget->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        }
-        const QPointer<QWidget> guarded(widget);
-        QTimer::singleShot(SettleTime, this, [this, window, guarded] {
-            const auto found = m_settling.find(window);
-            if (found == m_settling.end() || --found->pending > 0)
-                return;
-            const QSize size = found->size;
-            m_settling.erase(found);
-            if (guarded)
-                guarded->setFixedSize(size);
-        });
-    }
+    struct Watched {
+        QPointer<QWidget> widget;
+        bool lifted = false; // its upper limit is lifted for a larger state
+    };
 
     void watch(QWidget *widget)
     {
         QWindow *window = widget->windowHandle();
         if (!window || m_watched.contains(window))
             return;
-        m_watched.insert(window);
-        const QPointer<QWidget> guarded(widget);
-        connect(window, &QWindow::windowStateChanged, this, [this, guarded] {
-            if (guarded)
-                keepNormal(guarded);
-        });
-        connect(window, &QObject::destroyed, this, [this, window] {
-            m_watched.remove(window);
-            m_settling.remove(window);
-        });
+        m_watched.insert(window, {widget, false});
+        connect(window, &QWindow::windowStateChanged, this,
+                [this, window](Qt::WindowState state) { stateChanged(window, state); });
+        connect(window, &QObject::destroyed, this, [this, window] { m_watched.remove(window); });
     }
 
-    static constexpr int SettleTime = 1000; // ms
-    QSet<QWindow *> m_watched;
-    struct Settling {
-        int pending = 0; // withdrawals not yet settled
-        QSize size;      // the window's own size
-    };
-    QHash<QWindow *, Settling> m_settling;
+    // Any change of state, asked for or reported; runs before the platform
+    // applies a size that comes with it.
+    void stateChanged(QWindow *window, Qt::WindowState state)
+    {
+        const auto found = m_watched.find(window);
+        if (found == m_watched.end() || !found->widget || !(state & Enlarged))
+            return;
+        QWidget *widget = found->widget;
+        if (!found->lifted && !isFixed(widget))
+            return;
+        if (!found->lifted) {
+            qCDebug(lcFixed) << widget->objectName() << "goes" << state << "- limit lifted";
+            found->lifted = true;
+            window->setMaximumSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        }
+        // After the platform has done with the change in hand.
+        QMetaObject::invokeMethod(
+            this,
+            [window = QPointer<QWindow>(window)] {
+                if (!window || !(window->windowStates() & Enlarged))
+                    return;
+                qCDebug(lcFixed) << "asking for the normal state of" << window;
+                window->setWindowStates(window->windowStates() & ~Enlarged);
+            },
+            Qt::QueuedConnection);
+    }
+
+    void reported(QWindow *window)
+    {
+        const auto found = m_watched.find(window);
+        if (found == m_watched.end() || !found->widget || !found->lifted
+            || (window->windowStates() & Enlarged))
+            return;
+        QWidget *widget = found->widget;
+        qCDebug(lcFixed) << widget->objectName() << "is normal again at" << widget->size();
+        found->lifted = false;
+        // Back to the widget's own limits; a larger window shrinks to them.
+        window->setMaximumSize(widget->maximumSize());
+        fitBack(widget);
+    }
+
+    void fitBack(QWidget *widget)
+    {
+        const auto found = m_watched.constFind(widget->windowHandle());
+        if (found != m_watched.cend() && found->lifted)
+            return;
+        const QWindow *window = widget->windowHandle();
+        if (isFixed(widget) && widget->size() != widget->minimumSize() && window
+            && !(window->windowStates() & Enlarged)) {
+            qCDebug(lcFixed) << widget->objectName() << "resized to" << widget->size()
+                             << "- back to its own size";
+            widget->resize(widget->minimumSize());
+        }
+    }
+
+    QHash<QWindow *, Watched> m_watched;
 };
 
 } // namespace

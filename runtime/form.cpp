@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 
 namespace rt {
 
@@ -33,6 +34,20 @@ void FormWindow::closeEvent(QCloseEvent *e)
     QWidget::closeEvent(e);
     if (e->isAccepted())
         Q_EMIT closed();
+}
+
+void FormWindow::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    const QSize extra = (size() - minimumSize()).expandedTo(QSize(0, 0));
+    const QPoint origin(extra.width() / 2, extra.height() / 2);
+    const QPoint shift = origin - m_origin;
+    if (shift.isNull())
+        return;
+    m_origin = origin;
+    for (QWidget *control : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (!control->isWindow())
+            control->move(control->pos() + shift);
 }
 
 void FormWindow::keyPressEvent(QKeyEvent *e)

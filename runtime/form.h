@@ -21,6 +21,11 @@ public:
 
     // A fixed client area in twips; the user cannot resize it.
     void setClientSize(int widthTwips, int heightTwips);
+    // Where the client area's top-left corner is in the window: (0, 0), or,
+    // while a window manager holds the window larger than its fixed size,
+    // the corner that shows the client area whole in its middle. The
+    // controls are placed from there.
+    QPoint origin() const { return m_origin; }
 
     // Enter presses the focused button, or else the default button; Esc
     // presses the cancel button.
@@ -35,8 +40,10 @@ protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QPoint m_origin;
     QPointer<QPushButton> m_default;
     QPointer<QPushButton> m_cancel;
 };

@@ -1,5 +1,5 @@
 // The runtime layer: number forms, 16-bit saturation, picture boxes in
-// twips, timers and the life of a window.
+// twips, timers, the life of a window and its content in a larger window.
 
 #include "fonts.h"
 #include "controls.h"
@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QWindow>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -179,6 +180,35 @@ private Q_SLOTS:
         form.Show();
         QVERIFY(form.isLoaded());
         QCOMPARE(form.builds, 2);
+    }
+
+    // A window that a desktop holds larger than its fixed size (maximized
+    // for a moment, or for good) shows its content whole in its middle, a
+    // moving picture included, and all of it goes back when it is its own
+    // size again.
+    void aLargerWindowShowsItsContentInItsMiddle()
+    {
+        rt::FormWindow window(QStringLiteral("Form"));
+        window.setClientSize(3000, 1500);
+        auto *label = rt::makeLabel(&window, {.name = QStringLiteral("Label1"),
+                                              .at = {.left = 120, .top = 120, .width = 1500, .height = 255}});
+        auto *box = new rt::PictureBox(&window, QStringLiteral("Picture1"), rt::Picture(),
+                                       {.left = 300, .top = 600, .width = 150, .height = 150}, 1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.windowHandle()->setMaximumSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        window.windowHandle()->resize(300, 160); // as the desktop does: 100 x 60 more than its 200 x 100
+        QTRY_COMPARE(window.origin(), QPoint(50, 30));
+        QCOMPARE(label->pos(), QPoint(8 + 50, 8 + 30));
+        box->Move(450.0f);
+        QCOMPARE(box->pos(), QPoint(30 + 50, 40 + 30));
+        QCOMPARE(box->Left(), 450.0f);
+
+        window.windowHandle()->resize(200, 100);
+        QTRY_COMPARE(window.size(), QSize(200, 100));
+        QCOMPARE(window.origin(), QPoint(0, 0));
+        QCOMPARE(label->pos(), QPoint(8, 8));
+        QCOMPARE(box->pos(), QPoint(30, 40));
     }
 
     void enterAndEscapePressTheirButtons()
