@@ -8,11 +8,13 @@
 # pass in the same system.
 #
 # On failure it says which step broke (install, configure, build, start,
-# check) and shows the last lines of the log. Without root or mount (a
-# brand-new system is a chroot with bind mounts) it says so in one line and
-# exits with 77, the code for a skipped test.
+# check) and shows the last lines of the log; where the packages of the
+# release could not be installed (or the system not be made), it exits with
+# 75, as a distribution in flux may do. Without root or mount (a brand-new
+# system is a chroot with bind mounts) it says so in one line and exits with
+# 77, the code for a skipped test.
 #
-# Usage: tests/fresh/newcomer.sh bookworm|trixie [--session-bus]
+# Usage: tests/fresh/newcomer.sh bookworm|trixie|forky [--session-bus]
 #   --session-bus  ./check runs with a session bus of its own, as in a
 #                  desktop's terminal (dbus-run-session)
 # Environment: FRESH_DEBIAN (the tool, default ../shared/tools/fresh-debian)
@@ -21,7 +23,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
-suite=${1:?usage: tests/fresh/newcomer.sh bookworm|trixie [--session-bus]}
+suite=${1:?usage: tests/fresh/newcomer.sh bookworm|trixie|forky [--session-bus]}
 bus=${2:-}
 tool=${FRESH_DEBIAN:-$here/../shared/tools/fresh-debian}
 first_timeout=${FRESH_TIMEOUT:-2400}
@@ -60,6 +62,7 @@ fail() {
   grep -q '^play: configuring the build failed' "$log" && step=configure
   grep -q '^play: building the game failed' "$log" && step=build
   [ -n "${checking:-}" ] && step=check
+  grep -q '^check: installing the packages failed' "$log" && step=install
   echo "FAIL (step: $step): $*" >&2
   # What a failed test printed comes after its line, which the log's tail
   # would often not reach.
@@ -69,6 +72,7 @@ fail() {
   fi
   echo "--- the last lines of the log:" >&2
   tail -n 60 "$log" >&2
+  case $step in install|"making the brand-new system") exit 75 ;; esac
   exit 1
 }
 
