@@ -527,7 +527,7 @@ try:
         sys.exit(77)
     if desktop == "mutter" and "--nested" not in subprocess.run(["mutter", "--help"], capture_output=True,
                                                                 text=True).stdout:
-        print("mutter: not tested, this mutter has no nested mode (mutter 49 and later)")
+        print("mutter: not tested, this mutter has no nested mode")
         sys.exit(77)
     # A table no game can enter: every game ends "Game Over!".
     with open(os.path.join(s.folder, "squibbo.hi"), "w", newline="") as f:
