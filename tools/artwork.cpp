@@ -619,7 +619,17 @@ QImage faceIcon(int size)
     WendoPainter wendo(p, unit);
     wendo.head(Mood::Happy);
     p.end();
-    return img.convertToFormat(QImage::Format_ARGB32);
+    // Qt's own conversion rounds differently on processors with other
+    // vector units, and the icon files would change with the machine: the
+    // exact division, one pixel at a time.
+    QImage straight(img.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto *from = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        auto *to = reinterpret_cast<QRgb *>(straight.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            to[x] = qUnpremultiply(from[x]);
+    }
+    return straight;
 }
 
 QImage pie(int width, int height)
