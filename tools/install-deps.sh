@@ -14,7 +14,7 @@ set -euo pipefail
 play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libwayland-dev pkg-config libsdl2-dev
            fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
-windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
+windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis zip)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" wine wine64 xdotool imagemagick desktop-file-utils appstream
             x11-utils pulseaudio pipewire pipewire-pulse wireplumber libpulse-dev pkg-config lintian
