@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw|reproducible
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
@@ -9,7 +9,11 @@
 #   fresh        the test that plays on a brand-new Debian system
 #   windows      making the Windows edition (with a Qt for MinGW-w64)
 #   qt-mingw     building that Qt from Debian's source (tools/build-qt-mingw.sh)
+#   reproducible two builds compared, and piuparts (tools/check-reproducible.sh);
+#                without the packages they recommend, which for diffoscope
+#                are hundreds
 set -euo pipefail
+apt_options=()
 
 play_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libwayland-dev pkg-config libsdl2-dev
            fonts-liberation)
@@ -22,6 +26,7 @@ check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-d
 qt_mingw_pkgs=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
                qt6-base-dev-tools qt6-base-private-dev)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
+reproducible_pkgs=(git diffoscope-minimal unzip xxd faketime locales piuparts)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
@@ -33,7 +38,8 @@ case "${1:-play}" in
   fresh) wanted=("${fresh_pkgs[@]}") ;;
   windows) wanted=("${windows_pkgs[@]}") ;;
   qt-mingw) wanted=("${qt_mingw_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw" >&2; exit 2 ;;
+  reproducible) wanted=("${reproducible_pkgs[@]}") apt_options=(--no-install-recommends) ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw|reproducible" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.
@@ -53,4 +59,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+"${sudo_cmd[@]}" apt-get install -y -qq "${apt_options[@]}" "${missing[@]}"
