@@ -101,10 +101,12 @@ made() {
     -o -path './_CPack_Packages/*' -o -path "./$name/*" -o -name squibbo -o -name squibbo.exe \) \
     | LC_ALL=C sort)
 }
+# Objects first: the first to differ are where a difference comes in.
 differed_on_the_way() {
   comm -12 <(made "$1") <(made "$2") | while read -r f; do
     cmp -s "$1/$f" "$2/$f" || echo "  differed on the way: ${f#./}"
-  done | sed -n '1,20p'
+  done | awk '/\.(o|obj|a)$/ {print; next} {rest[++n] = $0} END {for (i = 1; i <= n; i++) print rest[i]}' \
+    | sed -n '1,20p'
 }
 
 step "Comparing"
