@@ -46,6 +46,7 @@ if [ -z "$qt" ]; then
 fi
 echo "make-windows: Qt $host for MinGW-w64 from $qt"
 
+same_source_date "$build"
 # A build folder made with another Qt starts afresh.
 fresh=()
 [ "$(cat "$build/qt-mingw" 2>/dev/null)" = "$qt" ] || fresh=(--fresh)

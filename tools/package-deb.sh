@@ -18,7 +18,7 @@ build=${1:-$here/build/package}
 . "$here/tools/source-date-epoch.sh" package-deb
 
 "$here/tools/install-deps.sh" package
-mkdir -p "$build"
+same_source_date "$build"
 build=$(cd "$build" && pwd)
 # Fortified functions, the strong stack protector, read-only relocations
 # bound at start and position-independent code. dpkg-buildflags maps the

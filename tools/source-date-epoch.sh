@@ -25,3 +25,16 @@ else
     "(no commit to take the time from)"
 fi
 export SOURCE_DATE_EPOCH
+
+# A build folder last built with another SOURCE_DATE_EPOCH is cleaned first:
+# what was compiled then (Qt's resources, the Windows program's time stamp)
+# carries that time, and no changed file would make it compile again.
+# Usage: same_source_date BUILD-DIR   (before the build is configured)
+same_source_date() {
+  if [ -f "$1/build.ninja" ] && [ "$(cat "$1/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]; then
+    echo "$who: cleaning $1 first, last built with another SOURCE_DATE_EPOCH"
+    cmake --build "$1" --target clean
+  fi
+  mkdir -p "$1"
+  echo "$SOURCE_DATE_EPOCH" >"$1/source-date-epoch"
+}
