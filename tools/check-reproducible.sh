@@ -1,30 +1,17 @@
 #!/usr/bin/env bash
 # Shows that a commit builds to the same .deb, Windows ZIP and Windows
-# installer, byte for byte, wherever, whenever and by whomever it is built.
-# Two clean clones of the commit are built one after the other by
-# tools/package-deb.sh and tools/make-windows.sh, neither given a
-# SOURCE_DATE_EPOCH:
-#
-#              first build              second build
-#   source     WORK/a/squibbo           WORK/b/elsewhere/squibbo-b
-#   build      SOURCE/build/package,    WORK/b/out/deb, WORK/b/out/win
-#              SOURCE/build/windows
-#   run from   the source folder        WORK/b
-#   clock      now                      400 days on (faketime; the files
-#                                       keep their true times)
-#   umask      0022                     0077 (the clone too)
-#   locale     C.UTF-8                  fr_FR.UTF-8
-#   time zone  UTC                      Pacific/Auckland
-#   user       the caller               nobody (when the caller is root)
-#
-# Each file that is the same is listed with its sha256. For one that differs
-# it prints "DIFFERS: FILE", what differs inside it (diffoscope, cut short)
-# and which objects, programs and staged files already differed on the way.
-# Without a Qt for MinGW-w64 of the host's Qt version only the .deb is
-# compared, and it says so (with CI=true on Debian 12, where CI always has
-# one, that fails). --piuparts then installs, removes and purges the .deb in
-# a brand-new Debian 12 (root only).
-#
+# installer, byte for byte. Two clean clones of it are built one after the
+# other by tools/package-deb.sh and tools/make-windows.sh, neither given a
+# SOURCE_DATE_EPOCH; the second in other folders (the build folders outside
+# the source), from another current folder, 400 days on (faketime; the
+# files keep their true times), with umask 0077 (the clone too), the locale
+# fr_FR.UTF-8, the time zone Pacific/Auckland and, when started as root, as
+# nobody. A file that came out the same is listed with its sha256; one that
+# did not with "DIFFERS:", diffoscope's account (cut short) and the objects,
+# programs and staged files that already differed on the way. Without a Qt
+# for MinGW-w64 of the host's version only the .deb is compared (a failure
+# with CI=true on Debian 12, where CI always has one). --piuparts then
+# installs, removes and purges the .deb in a brand-new Debian 12.
 # Usage: tools/check-reproducible.sh [--piuparts] [COMMIT]   (default: HEAD)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
