@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a set of Squibbo tasks needs, and only
 # those that are missing.
-# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw
+# Usage: tools/install-deps.sh play|package|check|screenshots|fresh|windows|qt-mingw|reproducible
 #   play         building and playing the game
 #   package      making the Debian package
 #   check        the whole test suite
@@ -9,11 +9,14 @@
 #   fresh        the test that plays on a brand-new Debian system
 #   windows      making the Windows edition (with a Qt for MinGW-w64)
 #   qt-mingw     building that Qt from Debian's source (tools/build-qt-mingw.sh)
+#   reproducible two builds compared, and piuparts (tools/check-reproducible.sh);
+#                without the packages they recommend, which for diffoscope
+#                are hundreds
 set -euo pipefail
 
 play_pkgs=(cmake ninja-build g++ qt6-base-dev libsdl2-dev fonts-liberation)
 package_pkgs=("${play_pkgs[@]}" dpkg-dev file)
-windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis)
+windows_pkgs=(cmake ninja-build mingw-w64 qt6-base-dev-tools nsis zip)
 check_pkgs=("${package_pkgs[@]}" xvfb xauth libbenchmark-dev clang libclang-rt-dev
             "${windows_pkgs[@]}" xdotool imagemagick desktop-file-utils appstream
             x11-utils pulseaudio pipewire pipewire-pulse wireplumber libpulse-dev pkg-config lintian
@@ -28,6 +31,7 @@ if_any_check_pkgs=(wine wine64)
 qt_mingw_pkgs=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
                qt6-base-dev-tools qt6-base-private-dev)
 fresh_pkgs=(xvfb xauth x11-utils debootstrap)
+reproducible_pkgs=(git diffoscope-minimal unzip xxd faketime locales piuparts)
 
 screenshot_pkgs=("${play_pkgs[@]}" xvfb xauth x11-utils xdotool imagemagick openbox)
 
@@ -40,7 +44,8 @@ case "${1:-play}" in
   fresh) wanted=("${fresh_pkgs[@]}") ;;
   windows) wanted=("${windows_pkgs[@]}") ;;
   qt-mingw) wanted=("${qt_mingw_pkgs[@]}") ;;
-  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw" >&2; exit 2 ;;
+  reproducible) wanted=(); lean=("${reproducible_pkgs[@]}") ;;
+  *) echo "usage: $0 play|package|check|screenshots|fresh|windows|qt-mingw|reproducible" >&2; exit 2 ;;
 esac
 
 # One query for all of them: ./play runs this every time.

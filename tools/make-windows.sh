@@ -3,7 +3,11 @@
 # with the Qt DLLs and plugins it loads, the C++ run-time DLLs and the
 # delivered files, as a folder, a ZIP of that folder and an installer (NSIS:
 # Program Files, a Start-menu entry and an uninstaller). All three land in
-# BUILD-DIR.
+# BUILD-DIR. The same commit gives the same ZIP and installer, byte for
+# byte, wherever, whenever and by whomever it is built
+# (tools/check-reproducible.sh shows it): every time in them, and the
+# program's time stamp, is SOURCE_DATE_EPOCH (tools/source-date-epoch.sh),
+# and the staged files' modes and order are fixed here.
 # The Qt for MinGW-w64 must be the very version of the host's moc, rcc and
 # uic, whose code it compiles. The first that is, of $SQUIBBO_QT_MINGW,
 # ../shared/qt6-mingw and the one tools/build-qt-mingw.sh makes in the
@@ -16,6 +20,8 @@ build=${1:-$here/build/windows}
 shift || true
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
+# shellcheck source=tools/source-date-epoch.sh
+. "$here/tools/source-date-epoch.sh" make-windows
 "$here/tools/install-deps.sh" windows
 
 host=$(/usr/lib/qt6/libexec/moc -v | awk '{print $2}')
@@ -40,6 +46,7 @@ if [ -z "$qt" ]; then
 fi
 echo "make-windows: Qt $host for MinGW-w64 from $qt"
 
+same_source_date "$build"
 # A build folder made with another Qt starts afresh.
 fresh=()
 [ "$(cat "$build/qt-mingw" 2>/dev/null)" = "$qt" ] || fresh=(--fresh)
@@ -71,12 +78,24 @@ cp "$qt"/plugins/styles/*.dll "$stage/styles/"
 # The files the game reads at run time.
 cp "${squibbo_delivered[@]}" "$stage/"
 
-(cd "$build" && rm -f "$name.zip" && cmake -E tar cf "$name.zip" --format=zip "$name")
+# What the ZIP and the installer keep of each file besides its bytes: one
+# mode for the folders, one for the files, one time for all, and one order.
+find "$stage" -type d -exec chmod 0755 {} + -o -type f -exec chmod 0644 {} +
+find "$stage" -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$build/files.txt"
+
+# ZIP writes the time as a time of day (so in UTC here); -X leaves out the
+# owner and the other times that it would keep.
+(cd "$build" && rm -f "$name.zip" && find "$name" | LC_ALL=C sort | TZ=UTC zip -X -q -9 "$name.zip" -@)
 
 # The installer lists what it installs, so the uninstaller removes just that.
-(cd "$stage" && find . -type f | sed 's|^\./||' | sort) | tr '/' '\\' \
-  | sed 's|.*|  Delete "$INSTDIR\\&"|' >"$build/uninstall-files.nsh"
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DICON="$here/assets/squibbo.ico" -DUNINSTALL_FILES="$build/uninstall-files.nsh" \
-  -DOUTFILE="$build/$name-setup.exe" "$here/tools/windows/squibbo.nsi"
+awk -v stage="$stage" '{
+  dir = $0; sub("/?[^/]*$", "", dir)
+  if (NR == 1 || dir != last) { out = dir; gsub("/", "\\", out); print "  SetOutPath \"$INSTDIR" (dir == "" ? "" : "\\" out) "\""; last = dir }
+  print "  File \"" stage "/" $0 "\""
+}' "$build/files.txt" >"$build/install-files.nsh"
+tr '/' '\\' <"$build/files.txt" | sed 's|.*|  Delete "$INSTDIR\\&"|' >"$build/uninstall-files.nsh"
+makensis -V2 -DVERSION="$version" -DICON="$here/assets/squibbo.ico" -DINSTALL_FILES="$build/install-files.nsh" \
+  -DUNINSTALL_FILES="$build/uninstall-files.nsh" -DOUTFILE="$build/$name-setup.exe" "$here/tools/windows/squibbo.nsi"
 
 echo "make-windows: $stage, $build/$name.zip and $build/$name-setup.exe"

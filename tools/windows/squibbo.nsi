@@ -41,8 +41,9 @@ Function un.onInit
 FunctionEnd
 
 Section "Squibbo"
+  ; The staged files one by one, in one order wherever the installer is made.
+!include "${INSTALL_FILES}"
   SetOutPath "$INSTDIR"
-  File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Squibbo.lnk" "$INSTDIR\squibbo.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Squibbo"
