@@ -238,7 +238,9 @@ def x_window(title):
         return subprocess.run(["xwininfo", *args], capture_output=True, text=True,
                               env=dict(s.env, DISPLAY=desk.xwayland)).stdout
 
-    for window in re.findall(rf'^\s*(0x[0-9a-f]+) "{re.escape(title)}"', xwininfo("-root", "-tree"), re.M):
+    # The game's own (a window manager may give its frame the same name).
+    for window in re.findall(rf'^\s*(0x[0-9a-f]+) "{re.escape(title)}": \("squibbo"', xwininfo("-root", "-tree"),
+                             re.M):
         got = dict(re.findall(r"(Width|Height|Map State): (\S+)", xwininfo("-id", window)))
         if got.get("Map State") == "IsViewable":
             return window, int(got["Width"]), int(got["Height"])
