@@ -448,8 +448,13 @@ def play(platform, how):
     player.terminate()
     player.wait()
     screen.process = desk.compositor
-    said = [line for line in open(s.path("game.log"), errors="replace").read().splitlines()
-            if not line.startswith(("Squibbo: no sound server", "squibbo.fixedwindows:"))]
+    # Beside the note that there is no sound server and the guard's own
+    # account, Qt 6.8 may say that a text input left a window already gone.
+    def expected(line):
+        return line.startswith(("Squibbo: no sound server", "squibbo.fixedwindows:")) or (
+            line.startswith("qt.qpa.wayland.textinput: ") and "zwp_text_input_v3_leave" in line)
+
+    said = [line for line in open(s.path("game.log"), errors="replace").read().splitlines() if not expected(line)]
     if said:
         raise Failed("the game printed:\n" + "\n".join(said))
     print(f"{desktop}: {how}, every window stayed whole and came back to its size")
