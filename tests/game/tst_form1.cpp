@@ -27,8 +27,11 @@ private Q_SLOTS:
         const QList<QSize> sizes = w->windowIcon().availableSizes();
         for (const int n : rt::IconSizes)
             QVERIFY2(sizes.contains(QSize(n, n)), qPrintable(QString::number(n)));
+        // Both pass through a pixmap: its premultiplied pixels round the
+        // half-transparent edge in the processor's own way.
         QCOMPARE(w->windowIcon().pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_ARGB32),
-                 QImage(QStringLiteral(":/design/icon.png")).convertToFormat(QImage::Format_ARGB32));
+                 QPixmap::fromImage(QImage(QStringLiteral(":/design/icon.png")))
+                     .toImage().convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
         QCOMPARE(w->font().pointSizeF(), 13.5);
     }
