@@ -25,19 +25,12 @@ using Clock = std::chrono::steady_clock;
 // their pids, in reverse order.
 class PrivateSoundServer {
 public:
-    enum class Kind { PulseAudio, PipeWire };
-
-    explicit PrivateSoundServer(Kind kind) : m_kind(kind) {}
+    // PipeWire where SQUIBBO_SOUND_SERVER says "pipewire", else PulseAudio.
+    PrivateSoundServer() : m_pipeWire(qEnvironmentVariable("SQUIBBO_SOUND_SERVER") == QLatin1String("pipewire")) {}
     PrivateSoundServer(const PrivateSoundServer &) = delete;
     PrivateSoundServer &operator=(const PrivateSoundServer &) = delete;
     ~PrivateSoundServer() { stop(); }
 
-    // The kind named by SQUIBBO_SOUND_SERVER ("pipewire"), PulseAudio if unset.
-    static Kind kindFromEnvironment()
-    {
-        return qEnvironmentVariable("SQUIBBO_SOUND_SERVER") == QLatin1String("pipewire") ? Kind::PipeWire
-                                                                                        : Kind::PulseAudio;
-    }
     // Starts the server and waits for its socket. On failure says why.
     bool start(QString *why);
     void stop();
@@ -45,11 +38,7 @@ public:
     // What PULSE_SERVER must hold for a client to reach this server.
     QString server() const { return QStringLiteral("unix:") + m_socket; }
     static QString monitorSource() { return QStringLiteral("squibbo_test.monitor"); }
-    QString name() const
-    {
-        return m_kind == Kind::PipeWire ? QStringLiteral("PipeWire") : QStringLiteral("PulseAudio");
-    }
-    QString log() const; // the servers' own, for a failure message
+    QString name() const { return m_pipeWire ? QStringLiteral("PipeWire") : QStringLiteral("PulseAudio"); }
 
 private:
     bool startPulseAudio(QString *why);
@@ -58,7 +47,7 @@ private:
     // `<program>.log`, and waits up to 30 s for `socket`.
     bool launch(const QString &program, const QStringList &arguments, const QString &socket, QString *why);
 
-    Kind m_kind;
+    bool m_pipeWire;
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcessEnvironment m_env;
     QString m_socket;
@@ -120,14 +109,17 @@ public:
         qsizetype indexAt(Clock::time_point t) const;
         // Milliseconds from `t` to the sample `index`.
         double msFrom(Clock::time_point t, qsizetype index) const;
-        // The error of placing a sample: the most by which the bound of
-        // 100 ms of reads fell below that of the 100 ms before (a sink makes
-        // no more than the time passed, so a fall is what those reads missed).
-        double noiseMs() const;
-        // Where the recorder read nothing for more than `ms`, or the sink
-        // made `ms` less than the time passed over 100 ms: the machine or
-        // the server stood still, and with them perhaps the game.
+        // Where the recorder read nothing for `ms` longer than usual, or the
+        // sink made `ms` less than the time passed over 100 ms: the machine
+        // or the server stood still, and with them perhaps the game. And
+        // where the reads place samples no closer than 5 ms: the bound of
+        // 100 ms of reads fell that far below that of the 100 ms before (a
+        // sink makes no more than the time passed, so a fall is what the
+        // reads before it missed).
         std::vector<Span> stoodStill(double ms) const;
+        // How long the sink's clock stood still in all, from the 100 ms of
+        // reads around `span.from` to those around `span.to`.
+        double sinkStillMs(Span span) const;
 
     private:
         // The steady-clock ns of sample 0, from the reads of the 200 ms
@@ -194,7 +186,7 @@ std::vector<Heard> analyse(const MonitorRecorder::Result &recording, const std::
 
 // A run's verdict: a late, lost or stray sound with nothing to excuse it
 // fails, and so do more than one in twenty broken up; a fault that the
-// machine excuses, or a recording that cannot be placed, proves nothing.
+// machine excuses, or a recording that lost blocks, proves nothing.
 struct Verdict {
     enum Outcome { Proven, Failed, NotProven } outcome = Proven;
     QString why;     // for Failed and NotProven

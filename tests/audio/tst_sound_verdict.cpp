@@ -87,7 +87,7 @@ void SoundVerdictTest::verdictOnAKnownRecording()
         const double made = ms < stillFrom ? ms : std::max(stillFrom, ms - 1000);
         recording.reads.push_back({1e6 * (ms + (int(ms) % 30 ? 2 : 0.1)), made * 1e6});
     }
-    const std::vector<Heard> heard = analyse(recording, plays, calls, waves, 40);
+    const std::vector<Heard> heard = analyse(recording, plays, calls, waves, 12);
     const Verdict verdict = judge(heard, recording);
     QCOMPARE(int(verdict.outcome), outcome);
     QVERIFY2(verdict.why.contains(said), qPrintable(verdict.why));

@@ -12,7 +12,6 @@
 
 #ifdef SAVE_CHILD
 #include <csignal>
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -63,19 +62,9 @@ ChildRun runSaveChild(const GameFolder &dir, const QStringList &args, int limitM
     return run;
 }
 
-// Polls until `done` holds, for up to a minute: a quiet machine takes some
-// milliseconds, a busy one may take seconds.
-bool waitUntil(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 60'000)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
+// What the tests wait for takes a quiet machine some milliseconds, and a
+// busy one may take seconds.
+constexpr int Patience = 60'000;
 
 // The process has stopped itself with SIGSTOP.
 bool stopped(qint64 pid)
@@ -405,7 +394,7 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst()
     QProcess first;
     first.start(SAVE_CHILD, {"--folder", dir.path(), "--stop-at", "5"});
     QVERIFY(first.waitForStarted());
-    QVERIFY(waitUntil([&] { return stopped(first.processId()); }));
+    QVERIFY(QTest::qWaitFor([&] { return stopped(first.processId()); }, Patience));
     const QByteArray halfWritten = readBytes(dir.file(TemporaryFile));
     QVERIFY(halfWritten.startsWith("\"P1\",900\r\n"));
     QVERIFY(!halfWritten.contains("P2"));
@@ -425,7 +414,7 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst()
         QProcess waiting;
         waiting.start(SAVE_CHILD, QStringList{"--folder", dir.path()} + lee);
         QVERIFY(waiting.waitForStarted());
-        QVERIFY(waitUntil([&] { return holdsOpen(waiting.processId(), dir.file(SaveLockFile)); }));
+        QVERIFY(QTest::qWaitFor([&] { return holdsOpen(waiting.processId(), dir.file(SaveLockFile)); }, Patience));
         waiting.kill();
         QVERIFY(waiting.waitForFinished());
         QCOMPARE(readBytes(dir.file(HighScoreFile)), OldTable);
