@@ -51,8 +51,8 @@ constexpr Uint8 kChannels = 1;
 // SDL's block: 256 frames are 11.6 ms, and SDL asks the server to keep
 // just one of them ahead of the sink. With a build beside the game on a
 // two-core machine so short a lead ran dry for one sound in ten; kept
-// 25 ms ahead, 95 in 100 played whole, and a sound starts some 6 ms later
-// (about 26 ms after its call on PulseAudio, 31 ms on PipeWire). 35 ms
+// 25 ms ahead, 19 in 20 played whole, and a sound starts some 6 ms later
+// (about 27 ms after its call on PulseAudio, 31 ms on PipeWire). 35 ms
 // ahead kept a few more whole, but sounds started 33 ms after their call.
 constexpr Uint16 kBlockFrames = 256;
 constexpr int kAheadMs = 25;
