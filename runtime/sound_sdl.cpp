@@ -7,7 +7,7 @@
 // One output stream with one voice does just that. SDL's audio thread
 // copies the current sound into the stream, then silence; play() swaps the
 // sound under the device's lock, so the cut falls between two samples and
-// the new sound follows within a block or two (12 ms each) later.
+// the new sound follows in the next block, behind what the stream holds.
 //
 // Why this way: on PulseAudio 16 and PipeWire 0.3.65, one QSoundEffect per
 // file, reused, falls silent after five plays; a fresh QSoundEffect for
@@ -48,11 +48,14 @@ namespace {
 constexpr int kRate = 22050;
 constexpr SDL_AudioFormat kFormat = AUDIO_S16SYS;
 constexpr Uint8 kChannels = 1;
-// SDL's block: 256 frames are 11.6 ms. The stream holds about one block
-// ahead of the sink, so a sound starts one to two blocks after its call.
-// On a busy two-core machine (a build on every core) 256 frames play as
-// whole as 384 did, and sound some 10 ms sooner.
+// SDL's block: 256 frames are 11.6 ms, and SDL asks the server to keep
+// just one of them ahead of the sink. With a build beside the game on a
+// two-core machine so short a lead ran dry for one sound in ten; kept
+// 25 ms ahead, 19 in 20 played whole, and a sound starts some 6 ms later
+// (about 27 ms after its call on PulseAudio, 31 ms on PipeWire). 35 ms
+// ahead kept a few more whole, but sounds started 33 ms after their call.
 constexpr Uint16 kBlockFrames = 256;
+constexpr int kAheadMs = 25;
 constexpr int kRetryServerMs = 5000;
 
 // A wave file in the stream's format, or nothing for a file that is
@@ -178,7 +181,15 @@ private:
         wanted.callback = &SdlSound::fill;
         wanted.userdata = this;
         // SDL converts from this format to whatever the server asks for.
+        // libpulse reads how far ahead to keep the stream from
+        // PULSE_LATENCY_MSEC, set only while SDL opens it; a player's own
+        // setting stays as it is.
+        const bool ownLead = !qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC");
+        if (ownLead)
+            qputenv("PULSE_LATENCY_MSEC", QByteArray::number(kAheadMs));
         m_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+        if (ownLead)
+            qunsetenv("PULSE_LATENCY_MSEC");
         if (m_device == 0) {
             // The server may have gone: start the audio afresh next time.
             SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -15,28 +15,34 @@ px() { awk -v n="$1" -v s="$scale" 'BEGIN { printf "%d", n * s + 0.5 }'; }
 [ -x "$build/squibbo" ] || cmake --build "$build" --target squibbo
 
 work=$(mktemp -d)
-trap 'kill $game $wm $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 "$(px 1024)x$(px 768)x24" >/dev/null 2>&1 & xvfb=$!
-export DISPLAY=$display
-sleep 1
+game='' wm='' xvfb_pid=''
+trap 'kill $game $wm $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+# shellcheck source=../tests/support/xvfb.sh
+. "$here/tests/support/xvfb.sh"
+XVFB_SCREEN=$(px 1024)x$(px 768)x24 start_xvfb 90 98 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; exit 1; }
 # A window manager draws the title bars and frames a player sees.
 HOME=$work openbox >/dev/null 2>&1 & wm=$!
-sleep 1
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+wait_until 60 wm_up || { echo "openbox did not start" >&2; exit 1; }
 
 # A game folder of its own, so the pictures show the delivered table.
 HOME=$work XDG_DATA_HOME=$work/data QT_SCALE_FACTOR=$scale "$build/launcher/squibbo" \
   --program "$build/squibbo" --data "$here/assets" & game=$!
 
+titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 | grep .; }
 window() {  # the id of the window titled $1
-  for _ in $(seq 1 50); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "no window titled '$1'" >&2; exit 1
+  wait_until 60 titled "$1" || { echo "no window titled '$1'" >&2; exit 1; }
 }
-shoot() { sleep 0.5; import -frame -window "$1" "$docs/$2"; echo "${docs#"$here"/}/$2"; }
+# The window and its frame once two pictures in a row are the same: the
+# window and the window manager have drawn it.
+settled() { import -frame -window "$1" "rgb:$work/now" && cmp -s "$work/now" "$work/before" \
+  || { mv "$work/now" "$work/before"; false; }; }
+shoot() {
+  rm -f "$work/before"
+  wait_until 60 settled "$1" || { echo "the window '$2' kept changing" >&2; exit 1; }
+  import -frame -window "$1" "$docs/$2"
+  echo "${docs#"$here"/}/$2"
+}
 
 mkdir -p "$docs"
 main=$(window 'Squibbo!')

@@ -2,14 +2,12 @@
 #include "release.h"
 
 #include <QDir>
-#include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
-#include <QtEndian>
 
+#include <SDL.h>
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -17,21 +15,11 @@
 #include <numeric>
 #include <csignal>
 #include <sys/prctl.h>
+#include <thread>
 
 namespace audiorig {
 
 // ---------------------------------------------------------------- daemon
-
-PrivateSoundServer::~PrivateSoundServer()
-{
-    stop();
-}
-
-PrivateSoundServer::Kind PrivateSoundServer::kindFromEnvironment()
-{
-    const QString asked = qEnvironmentVariable("SQUIBBO_SOUND_SERVER");
-    return asked.compare(QLatin1String("pipewire"), Qt::CaseInsensitive) == 0 ? Kind::PipeWire : Kind::PulseAudio;
-}
 
 bool PrivateSoundServer::start(QString *why)
 {
@@ -61,9 +49,13 @@ bool PrivateSoundServer::start(QString *why)
     m_env.insert(QStringLiteral("PULSE_STATE_PATH"), root + QStringLiteral("/state"));
     m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
 
-    const bool started = m_kind == Kind::PipeWire ? startPipeWire(why) : startPulseAudio(why);
+    const bool started = m_pipeWire ? startPipeWire(why) : startPulseAudio(why);
     if (!started) {
-        *why += QStringLiteral("\nThe server's log:\n") + log();
+        for (const auto &p : m_processes) { // the servers' own logs
+            QFile log(m_dir->path() + QLatin1Char('/') + p->program() + QStringLiteral(".log"));
+            if (log.open(QIODevice::ReadOnly))
+                *why += QStringLiteral("\n== ") + p->program() + QLatin1Char('\n') + QString::fromLocal8Bit(log.readAll());
+        }
         stop();
     }
     return started;
@@ -72,7 +64,9 @@ bool PrivateSoundServer::start(QString *why)
 bool PrivateSoundServer::startPulseAudio(QString *why)
 {
     m_socket = m_dir->path() + QStringLiteral("/native");
-    // A desktop-like sink: stereo at 48 kHz, so the 22.05 kHz files are
+    // Scheduled as a desktop's daemon is (real-time where the system lets
+    // it), so that a busy machine delays the game before the server. A
+    // desktop-like sink: stereo at 48 kHz, so the 22.05 kHz files are
     // resampled on the way as they are on a player's machine. The finest
     // resampler keeps the hiss of the throw: the default one dulls it
     // enough to blur the comparison with the file.
@@ -83,16 +77,15 @@ bool PrivateSoundServer::startPulseAudio(QString *why)
                       QStringLiteral("--system=no"),
                       QStringLiteral("--use-pid-file=no"),
                       QStringLiteral("--exit-idle-time=-1"),
-                      QStringLiteral("--realtime=no"),
-                      QStringLiteral("--high-priority=no"),
+                      QStringLiteral("--realtime=yes"),
+                      QStringLiteral("--high-priority=yes"),
                       QStringLiteral("--log-target=stderr"),
                       QStringLiteral("--log-level=warning"),
                       QStringLiteral("--resample-method=speex-float-10"),
-                      QStringLiteral("--load=module-null-sink sink_name=%1 rate=48000 channels=2").arg(sinkName()),
+                      QStringLiteral("--load=module-null-sink sink_name=squibbo_test rate=48000 channels=2"),
                       QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1").arg(m_socket),
                   },
-                  why)
-           && waitFor(m_socket, why);
+                  m_socket, why);
 }
 
 namespace {
@@ -118,38 +111,19 @@ bool PrivateSoundServer::startPipeWire(QString *why)
     // WirePlumber 0.4 (Debian 12), in a profile for 0.5 (Debian 13); each
     // reads only its own.
     if (!writeText(config + QStringLiteral("/pipewire/pipewire.conf.d/squibbo-test.conf"),
-                   "context.objects = [\n"
-                   "  { factory = adapter\n"
-                   "    args = {\n"
-                   "      factory.name = support.null-audio-sink\n"
-                   "      node.name = \"squibbo_test\"\n"
-                   "      media.class = \"Audio/Sink\"\n"
-                   "      audio.rate = 48000\n"
-                   "      audio.position = [ FL FR ]\n"
-                   "      object.linger = true\n"
-                   "      monitor.channel-volumes = true\n"
-                   "    }\n"
-                   "  }\n"
-                   "]\n")
+                   "context.objects = [ { factory = adapter args = { factory.name = support.null-audio-sink\n"
+                   "  node.name = squibbo_test media.class = Audio/Sink audio.rate = 48000 audio.position = [ FL FR ]\n"
+                   "  object.linger = true monitor.channel-volumes = true } } ]\n")
         || !writeText(config + QStringLiteral("/pipewire/pipewire-pulse.conf.d/squibbo-test.conf"),
                       "stream.properties = { resample.quality = 10 }\n")
         || !writeText(config + QStringLiteral("/wireplumber/main.lua.d/90-squibbo-test.lua"),
-                      "alsa_monitor.enabled = false\n"
-                      "v4l2_monitor.enabled = false\n"
-                      "libcamera_monitor.enabled = false\n")
+                      "alsa_monitor.enabled = false\nv4l2_monitor.enabled = false\nlibcamera_monitor.enabled = false\n")
         || !writeText(config + QStringLiteral("/wireplumber/bluetooth.lua.d/90-squibbo-test.lua"),
                       "bluez_monitor.enabled = false\n")
         || !writeText(config + QStringLiteral("/wireplumber/wireplumber.conf.d/90-squibbo-test.conf"),
-                      "wireplumber.profiles = {\n"
-                      "  main = {\n"
-                      "    monitor.alsa = disabled\n"
-                      "    monitor.alsa-midi = disabled\n"
-                      "    monitor.bluez = disabled\n"
-                      "    monitor.bluez-midi = disabled\n"
-                      "    monitor.v4l2 = disabled\n"
-                      "    monitor.libcamera = disabled\n"
-                      "  }\n"
-                      "}\n")) {
+                      "wireplumber.profiles = { main = { monitor.alsa = disabled monitor.alsa-midi = disabled\n"
+                      "  monitor.bluez = disabled monitor.bluez-midi = disabled monitor.v4l2 = disabled\n"
+                      "  monitor.libcamera = disabled } }\n")) {
         *why = QStringLiteral("cannot write the server's configuration");
         return false;
     }
@@ -159,24 +133,21 @@ bool PrivateSoundServer::startPipeWire(QString *why)
     if (!launch(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                  QStringLiteral("--address=unix:path=") + bus},
-                why)
-        || !waitFor(bus, why))
+                bus, why))
         return false;
     m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + bus);
 
     m_socket = root + QStringLiteral("/run/pulse/native");
-    return launch(QStringLiteral("pipewire"), {}, why)
-           && waitFor(root + QStringLiteral("/run/pipewire-0"), why)
-           && launch(QStringLiteral("wireplumber"), {}, why)
-           && launch(QStringLiteral("pipewire-pulse"), {}, why)
-           && waitFor(m_socket, why);
+    return launch(QStringLiteral("pipewire"), {}, root + QStringLiteral("/run/pipewire-0"), why)
+           && launch(QStringLiteral("wireplumber"), {}, {}, why)
+           && launch(QStringLiteral("pipewire-pulse"), {}, m_socket, why);
 }
 
-bool PrivateSoundServer::launch(const QString &program, const QStringList &arguments, QString *why)
+bool PrivateSoundServer::launch(const QString &program, const QStringList &arguments, const QString &socket,
+                                QString *why)
 {
     if (QStandardPaths::findExecutable(program).isEmpty()) {
-        *why = program + QStringLiteral(" is not installed (tools/install-deps.sh %1)")
-                             .arg(QStringLiteral("check"));
+        *why = program + QStringLiteral(" is not installed (tools/install-deps.sh check)");
         return false;
     }
     auto process = std::make_unique<QProcess>();
@@ -187,24 +158,24 @@ bool PrivateSoundServer::launch(const QString &program, const QStringList &argum
     // Should this test die, the server goes with it.
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(program, arguments);
-    const bool started = process->waitForStarted(10000);
-    if (!started)
-        *why = program + QStringLiteral(" did not start: ") + process->errorString();
+    const bool started = process->waitForStarted(30000);
     m_processes.push_back(std::move(process));
-    return started;
-}
-
-bool PrivateSoundServer::waitFor(const QString &socket, QString *why)
-{
+    if (!started) {
+        *why = program + QStringLiteral(" did not start: ") + m_processes.back()->errorString();
+        return false;
+    }
     const auto running = [this] {
         return std::all_of(m_processes.begin(), m_processes.end(),
                            [](const auto &p) { return p->state() == QProcess::Running; });
     };
-    for (int i = 0; i < 200 && !QFileInfo::exists(socket) && running(); ++i)
-        QThread::msleep(50);
-    if (QFileInfo::exists(socket))
+    // A busy machine takes seconds to start a server, a quiet one some
+    // milliseconds.
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (!socket.isEmpty() && !QFileInfo::exists(socket) && running() && Clock::now() < end)
+        QThread::msleep(20);
+    if (socket.isEmpty() || QFileInfo::exists(socket))
         return true;
-    *why = QStringLiteral("%1 made no socket %2").arg(name(), socket);
+    *why = QStringLiteral("%1 made no socket %2 within 30 s").arg(program, socket);
     return false;
 }
 
@@ -223,50 +194,28 @@ void PrivateSoundServer::stop()
     m_processes.clear();
 }
 
-QString PrivateSoundServer::log() const
-{
-    QString all;
-    for (const auto &p : m_processes) {
-        QFile f(m_dir->path() + QLatin1Char('/') + p->program() + QStringLiteral(".log"));
-        if (f.open(QIODevice::ReadOnly))
-            all += QStringLiteral("== ") + p->program() + QLatin1Char('\n') + QString::fromLocal8Bit(f.readAll());
-    }
-    return all;
-}
-
 // ---------------------------------------------------------------- waves
 
 Wave readWave(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+    SDL_AudioSpec format{};
+    Uint8 *data = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &format, &data, &length))
         return {};
     Wave wave;
-    bool pcm16mono = false;
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const QByteArray id = bytes.mid(at, 4);
-        const qsizetype size = u32(at + 4);
-        const qsizetype body = at + 8;
-        if (body + size > bytes.size())
-            return {};
-        if (id == "fmt " && size >= 16) {
-            pcm16mono = u16(body) == 1 && u16(body + 2) == 1 && u16(body + 14) == 16;
-            wave.rate = static_cast<int>(u32(body + 4));
-        } else if (id == "data" && pcm16mono) {
-            for (qsizetype i = 0; i + 1 < size; i += 2)
-                wave.samples.push_back(qFromLittleEndian<qint16>(bytes.constData() + body + i) / 32768.0f);
-            return wave;
-        }
-        at = body + size + (size & 1);
+    if (format.format == AUDIO_S16SYS && format.channels == 1) {
+        wave.rate = format.freq;
+        for (Uint32 i = 0; i + 1 < length; i += 2)
+            wave.samples.push_back(*reinterpret_cast<const Sint16 *>(data + i) / 32768.0f);
     }
-    return {};
+    SDL_FreeWAV(data);
+    return wave;
 }
 
+namespace {
+
+// Converts samples from one rate to another, every sample kept at its time.
 std::vector<float> resample(const std::vector<float> &in, int from, int to)
 {
     if (from == to || from <= 0 || to <= 0)
@@ -309,6 +258,46 @@ std::vector<float> resample(const std::vector<float> &in, int from, int to)
     return out;
 }
 
+// Where a wave was found in a recording.
+struct Match {
+    qsizetype at = -1; // sample index of the wave's first sample
+    double score = 0;  // normalised correlation, 1 for an exact copy
+    double gain = 0;   // the level it was found at, 1 for the level of the file
+};
+
+// How well `length` samples of `wave` from `waveFrom` on fit the recording
+// at `at`; and the best fit of its first `length` samples at [from, to].
+Match fitAt(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype at,
+            qsizetype waveFrom, qsizetype length)
+{
+    length = std::min<qsizetype>(length, static_cast<qsizetype>(wave.size()) - waveFrom);
+    if (at < 0 || waveFrom < 0 || length <= 0 || at + length > static_cast<qsizetype>(recording.size()))
+        return {};
+    double dot = 0, heard = 0, sent = 0;
+    for (qsizetype k = 0; k < length; ++k) {
+        dot += double(recording[at + k]) * wave[waveFrom + k];
+        heard += double(recording[at + k]) * recording[at + k];
+        sent += double(wave[waveFrom + k]) * wave[waveFrom + k];
+    }
+    if (heard < 1e-12 || sent < 1e-12)
+        return {at, 0, 0};
+    return {at, dot / std::sqrt(heard * sent), dot / sent};
+}
+
+Match findWave(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype from,
+               qsizetype to, qsizetype length)
+{
+    Match best;
+    for (qsizetype at = std::max<qsizetype>(from, 0); at <= to; ++at) {
+        const Match m = fitAt(recording, wave, at, 0, length);
+        if (m.score > best.score)
+            best = m;
+    }
+    return best;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- recorder
 
 namespace {
@@ -337,6 +326,7 @@ double lowestBound(ReadIt first, ReadIt end, double spanNs)
 }
 
 constexpr double kPlacingSpanNs = 200e6;
+constexpr double kPlacingLimitNs = 5e6; // a sound placed no closer proves nothing
 } // namespace
 
 struct MonitorRecorder::Impl {
@@ -347,6 +337,8 @@ struct MonitorRecorder::Impl {
     std::vector<float> samples; // mono, at the source's rate
     std::vector<Result::Read> reads;
     int overflows = 0;
+    uint32_t sink = PA_INVALID_INDEX; // the monitored one
+    int inputs = 0;                   // streams playing into it
 
     static void signal(void *self) { pa_threaded_mainloop_signal(static_cast<Impl *>(self)->loop, 0); }
     static void contextState(pa_context *, void *self) { signal(self); }
@@ -355,8 +347,16 @@ struct MonitorRecorder::Impl {
     static void sourceInfo(pa_context *, const pa_source_info *info, int, void *p)
     {
         auto *self = static_cast<Impl *>(p);
-        if (info)
+        if (info) {
             self->format = info->sample_spec;
+            self->sink = info->monitor_of_sink;
+        }
+        signal(self);
+    }
+    static void sinkInput(pa_context *, const pa_sink_input_info *info, int, void *p)
+    {
+        auto *self = static_cast<Impl *>(p);
+        self->inputs += info && info->sink == self->sink ? 1 : 0;
         signal(self);
     }
     static void readable(pa_stream *s, size_t, void *p)
@@ -477,6 +477,13 @@ bool MonitorRecorder::waitUntilSettled(Clock::duration timeout)
             steady = r[1].now - r->now < 50e6;
         steady = steady && middle != d->reads.cend()
                  && std::abs(lowestBound(first, middle, 1e9) - lowestBound(middle, d->reads.cend(), 1e9)) < 1e6;
+        d->inputs = 0;
+        pa_operation *query = pa_context_get_sink_input_info_list(d->context, &Impl::sinkInput, d.get());
+        while (query && pa_operation_get_state(query) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(d->loop);
+        if (query)
+            pa_operation_unref(query);
+        steady = steady && d->inputs > 0;
         pa_threaded_mainloop_unlock(d->loop);
         if (steady)
             return true;
@@ -540,110 +547,57 @@ double MonitorRecorder::Result::msFrom(Clock::time_point t, qsizetype index) con
 }
 
 namespace {
-// The bound of each 100 ms of reads.
-std::vector<double> boundsPer100ms(const std::vector<Read> &reads)
+// The bound of each 100 ms of reads, and when those reads began.
+struct Bound {
+    double from, bound;
+};
+std::vector<Bound> boundsPer100ms(const std::vector<Read> &reads)
 {
-    std::vector<double> bounds;
+    std::vector<Bound> bounds;
     for (auto r = reads.begin(); r != reads.end();) {
         const ReadIt next = firstReadAt(r, reads.end(), r->now + 100e6);
-        bounds.push_back(lowestBound(r, next, 100e6));
+        bounds.push_back({r->now, lowestBound(r, next, 100e6)});
         r = next;
     }
     return bounds;
 }
 } // namespace
 
-double MonitorRecorder::Result::noiseMs() const
+double MonitorRecorder::Result::sinkStillMs(Span span) const
 {
-    const std::vector<double> bounds = boundsPer100ms(reads);
-    double worst = 0;
-    for (size_t i = 1; i < bounds.size(); ++i)
-        worst = std::max(worst, bounds[i - 1] - bounds[i]);
-    return worst / 1e6;
+    const std::vector<Bound> bounds = boundsPer100ms(reads);
+    double still = 0;
+    for (size_t i = 1; i < bounds.size(); ++i) {
+        if (bounds[i].from + 100e6 > span.from && bounds[i - 1].from < span.to)
+            still += std::max(0.0, bounds[i].bound - bounds[i - 1].bound);
+    }
+    return still / 1e6;
 }
 
-double MonitorRecorder::Result::driftMs() const
+std::vector<Span> MonitorRecorder::Result::stoodStill(double ms) const
 {
-    const std::vector<double> bounds = boundsPer100ms(reads);
-    return bounds.empty() ? 0 : (bounds.back() - bounds.front()) / 1e6;
-}
-
-double MonitorRecorder::Result::longestPauseMs() const
-{
-    double longest = 0;
+    // The recorder reads a block every 10 ms from PulseAudio, every 21 ms
+    // from PipeWire: beyond the usual pause between two reads.
+    std::vector<double> pauses;
     for (size_t i = 1; i < reads.size(); ++i)
-        longest = std::max(longest, reads[i].now - reads[i - 1].now);
-    return longest / 1e6;
-}
-
-// ---------------------------------------------------------------- search
-
-Match fitAt(const std::vector<float> &recording, const std::vector<float> &wave, qsizetype at,
-            qsizetype waveFrom, qsizetype length)
-{
-    length = std::min<qsizetype>(length, static_cast<qsizetype>(wave.size()) - waveFrom);
-    if (at < 0 || waveFrom < 0 || length <= 0 || at + length > static_cast<qsizetype>(recording.size()))
-        return {};
-    double dot = 0, heard = 0, sent = 0;
-    for (qsizetype k = 0; k < length; ++k) {
-        dot += double(recording[at + k]) * wave[waveFrom + k];
-        heard += double(recording[at + k]) * recording[at + k];
-        sent += double(wave[waveFrom + k]) * wave[waveFrom + k];
+        pauses.push_back(reads[i].now - reads[i - 1].now);
+    std::vector<double> usual = pauses;
+    std::nth_element(usual.begin(), usual.begin() + usual.size() / 2, usual.end());
+    std::vector<Span> spans;
+    for (size_t i = 1; i < reads.size(); ++i) {
+        if (pauses[i - 1] > usual[usual.size() / 2] + ms * 1e6)
+            spans.push_back({reads[i - 1].now, reads[i].now});
     }
-    if (heard < 1e-12 || sent < 1e-12)
-        return {at, 0, 0};
-    return {at, dot / std::sqrt(heard * sent), dot / sent};
-}
-
-Match findWave(const std::vector<float> &recording, const std::vector<float> &wave,
-               qsizetype from, qsizetype to, qsizetype length)
-{
-    length = std::min<qsizetype>(length, static_cast<qsizetype>(wave.size()));
-    from = std::max<qsizetype>(from, 0);
-    to = std::min<qsizetype>(to, static_cast<qsizetype>(recording.size()) - length);
-    if (length <= 0 || from > to)
-        return {};
-    double sent = 0;
-    for (qsizetype k = 0; k < length; ++k)
-        sent += double(wave[k]) * wave[k];
-    // Energy of the recording's window, slid along by one sample at a time.
-    double heard = 0;
-    for (qsizetype k = 0; k < length; ++k)
-        heard += double(recording[from + k]) * recording[from + k];
-    Match best;
-    for (qsizetype at = from; at <= to; ++at) {
-        if (at > from) {
-            const double out = recording[at - 1], in = recording[at + length - 1];
-            heard = std::max(0.0, heard - out * out + in * in);
-        }
-        if (heard < 1e-12)
-            continue;
-        float dot = 0; // float keeps the inner loop quick; the score needs no more
-        const float *r = recording.data() + at;
-        for (qsizetype k = 0; k < length; ++k)
-            dot += r[k] * wave[k];
-        const double score = dot / std::sqrt(heard * sent);
-        if (score > best.score)
-            best = {at, score, dot / sent};
+    const std::vector<Bound> bounds = boundsPer100ms(reads);
+    for (size_t i = 1; i < bounds.size(); ++i) {
+        const double jump = bounds[i].bound - bounds[i - 1].bound;
+        if (jump > ms * 1e6 || -jump > kPlacingLimitNs)
+            spans.push_back({bounds[i - 1].from, bounds[i].from + 100e6});
     }
-    return best;
+    return spans;
 }
-
-float peak(const std::vector<float> &recording, qsizetype from, qsizetype to)
-{
-    float p = 0;
-    from = std::max<qsizetype>(from, 0);
-    to = std::min<qsizetype>(to, static_cast<qsizetype>(recording.size()));
-    for (qsizetype i = from; i < to; ++i)
-        p = std::max(p, std::abs(recording[i]));
-    return p;
-}
-
-} // namespace audiorig
 
 // ---------------------------------------------------------------- a session
-
-namespace audiorig {
 
 std::vector<Play> gamePattern(int throws, unsigned seed)
 {
@@ -677,135 +631,180 @@ std::vector<Play> gamePattern(int throws, unsigned seed)
     return plays;
 }
 
-std::vector<Clock::time_point> perform(const std::vector<Play> &plays,
-                                       const std::function<void(const QString &)> &play,
-                                       Clock::duration *longestCall)
+std::vector<Call> perform(const std::vector<Play> &plays, const std::function<void(const QString &)> &play)
 {
-    std::vector<Clock::time_point> called;
-    called.reserve(plays.size());
-    *longestCall = {};
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
+    std::vector<Call> calls;
     const auto start = Clock::now();
-    size_t i = 0;
-    const auto arm = [&] {
-        const auto target = i < plays.size() ? start + plays[i].at : Clock::now() + std::chrono::seconds(1);
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
-        timer.start(static_cast<int>(std::max<int64_t>(0, wait.count())));
-    };
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        if (i == plays.size()) {
-            loop.quit();
-            return;
-        }
-        called.push_back(Clock::now());
-        play(plays[i].name);
-        *longestCall = std::max(*longestCall, Clock::now() - called.back());
-        ++i;
-        arm();
-    });
-    arm();
-    loop.exec();
-    return called;
+    for (const Play &p : plays) {
+        std::this_thread::sleep_until(start + p.at);
+        Call call{start + p.at, Clock::now()};
+        play(p.name);
+        call.took = Clock::now() - call.at;
+        calls.push_back(call);
+    }
+    return calls;
 }
 
+namespace {
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+float peak(const std::vector<float> &recording, qsizetype from, qsizetype to)
+{
+    float p = 0;
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < std::min<qsizetype>(to, recording.size()); ++i)
+        p = std::max(p, std::abs(recording[i]));
+    return p;
+}
+} // namespace
+
 std::vector<Heard> analyse(const MonitorRecorder::Result &recording, const std::vector<Play> &plays,
-                           const std::vector<Clock::time_point> &called,
-                           const std::map<QString, Wave> &waves)
+                           const std::vector<Call> &calls, const std::map<QString, Wave> &waves,
+                           double stillMs)
 {
     const auto &rec = recording.wave.samples;
-    const double rate = recording.wave.rate;
-    const auto indexOf = [&](Clock::time_point t) { return recording.indexAt(t); };
-    const auto ms = [&](qsizetype n) { return static_cast<qsizetype>(n * rate / 1000); };
-    const qsizetype head = ms(60); // the throw is cut 120 ms in; its first 60 ms always sound
+    const auto samples = [&](double ms) { return static_cast<qsizetype>(ms * recording.wave.rate / 1000); };
+    const auto indexOf = [&](size_t i) { return recording.indexAt(calls[i].at); };
+    const qsizetype head = samples(60); // the throw is cut 120 ms in; its first 60 ms always sound
     constexpr double kHeard = 0.8;
 
     std::vector<Heard> out(plays.size());
     std::vector<qsizetype> onset(plays.size(), -1);
     for (size_t i = 0; i < plays.size(); ++i) {
         out[i].name = plays[i].name;
-        const qsizetype due = indexOf(called[i]);
+        const qsizetype due = indexOf(i);
         const auto wave = waves.find(plays[i].name);
         if (wave == waves.end()) {
             // Nothing may sound until the next call (the one before has ended).
             out[i].expected = false;
-            const qsizetype end = i + 1 < plays.size() ? indexOf(called[i + 1]) : due + ms(500);
+            const qsizetype end = i + 1 < plays.size() ? indexOf(i + 1) : due + samples(500);
             out[i].heard = peak(rec, due, end) > 1e-3f;
             continue;
         }
         // A sound still ringing under this one lowers the fit of its
         // beginning; whether it stopped in time is judged below.
-        const std::vector<float> &samples = wave->second.samples;
-        Match m = findWave(rec, samples, due - ms(20), due + ms(200), head);
+        const std::vector<float> &file = wave->second.samples;
+        const qsizetype from = due - samples(20), to = due + samples(200);
+        Match m = findWave(rec, file, from, to, head);
         if (m.score < kHeard) {
             // Now and then the server leaves out one of its cycles (5 ms of
             // silence in the sink's output, and what follows a cycle late).
             // Where that falls into the head, either half of the head still
             // places the sound; the dropout counts against it as a break below.
             const qsizetype half = head / 2;
-            m = findWave(rec, samples, due - ms(20), due + ms(200), half);
+            m = findWave(rec, file, from, to, half);
             if (m.score < kHeard) {
-                const std::vector<float> rest(samples.begin() + half, samples.end());
-                m = findWave(rec, rest, due - ms(20) + half, due + ms(200) + half, half);
+                const std::vector<float> rest(file.begin() + half, file.end());
+                m = findWave(rec, rest, from + half, to + half, half);
                 m.at -= half;
             }
         }
-        if (m.score < kHeard)
-            m = findWave(rec, samples, due + ms(200), due + ms(2000), head);
-        out[i].score = m.score;
         out[i].heard = m.score >= kHeard && m.gain > 0.5 && m.gain < 2;
         if (out[i].heard) {
             onset[i] = m.at;
-            out[i].delayMs = recording.msFrom(called[i], m.at);
+            out[i].delayMs = recording.msFrom(calls[i].at, m.at);
         }
     }
-    // The whole sound, from 20 ms in (by then the sound it cut must be
-    // silent) up to the next call, which may stop it at once.
+
+    std::vector<Span> still = recording.stoodStill(stillMs);
+    for (const Call &call : calls) {
+        if (ms(call.at - call.due) > stillMs)
+            still.push_back({toNs(call.due), toNs(call.at)});
+    }
     for (size_t i = 0; i < plays.size(); ++i) {
-        if (onset[i] < 0)
-            continue;
-        const auto &wave = waves.at(plays[i].name).samples;
-        qsizetype span = static_cast<qsizetype>(wave.size());
-        // The next call may stop it at once, a little before the next
-        // sound is heard.
-        for (size_t j = i + 1; j < plays.size(); ++j) {
-            if (!waves.count(plays[j].name))
-                continue;
-            const qsizetype nextCall = indexOf(called[j]) - ms(10); // less the clock's error
-            span = std::min(span, (onset[j] >= 0 ? std::min(onset[j], nextCall) : nextCall) - onset[i]);
-            break;
+        Heard &h = out[i];
+        const auto wave = waves.find(plays[i].name);
+        const double lengthMs = wave == waves.end() ? 0 : 1000.0 * wave->second.samples.size() / wave->second.rate;
+        if (onset[i] >= 0) {
+            // The whole sound, from 20 ms in (by then the sound it cut must
+            // be silent) up to the next call, which may stop it at once, a
+            // little before the next sound is heard.
+            qsizetype span = static_cast<qsizetype>(wave->second.samples.size());
+            for (size_t j = i + 1; j < plays.size(); ++j) {
+                if (!waves.count(plays[j].name))
+                    continue;
+                const qsizetype nextCall = indexOf(j) - samples(10); // less the clock's error
+                span = std::min(span, (onset[j] >= 0 ? std::min(onset[j], nextCall) : nextCall) - onset[i]);
+                break;
+            }
+            h.wholeScore = fitAt(rec, wave->second.samples, onset[i] + samples(20), samples(20),
+                                 span - samples(20)).score;
         }
-        out[i].wholeScore = fitAt(rec, wave, onset[i] + ms(20), ms(20), span - ms(20)).score;
+        // Late by no more than the sink's clock stood still meanwhile.
+        const double sinkStill = h.delayMs > kLimitMs
+                                     ? recording.sinkStillMs({toNs(calls[i].at), toNs(calls[i].at) + h.delayMs * 1e6})
+                                     : 0;
+        if (!h.expected && h.heard)
+            h.fault = QStringLiteral("sounded");
+        else if (h.expected && !h.heard)
+            h.fault = QStringLiteral("not heard within 200 ms");
+        else if (h.expected && h.delayMs > kLimitMs)
+            h.fault = QStringLiteral("%1 ms late").arg(h.delayMs, 0, 'f', 1);
+        else if (h.expected && h.delayMs < -2) // the recording's clock, not the game, was off
+            h.fault = QStringLiteral("placed %1 ms before its call").arg(-h.delayMs, 0, 'f', 1);
+        else if (h.expected && h.wholeScore < kWhole)
+            h.fault = QStringLiteral("broken up (rest fits %1)").arg(h.wholeScore, 0, 'f', 3);
+        if (ms(calls[i].took) > kLongestCallMs)
+            h.fault += QStringLiteral(" the call took %1 ms").arg(ms(calls[i].took), 0, 'f', 1);
+        // Until the sound has ended, or the next call has cut it.
+        const double from = toNs(calls[i].at) - kLimitMs * 1e6;
+        double to = toNs(calls[i].at) + (lengthMs + kLimitMs + ms(calls[i].took)) * 1e6;
+        if (i + 1 < calls.size())
+            to = std::min(to, toNs(calls[i + 1].at) + kLimitMs * 1e6);
+        h.excused = h.delayMs < -2 || (h.delayMs > kLimitMs && h.delayMs - sinkStill <= kLimitMs)
+                    || std::any_of(still.begin(), still.end(), [&](const Span &s) { return s.from < to && s.to > from; });
     }
     return out;
 }
 
-Summary summarise(const std::vector<Heard> &heard, double limitMs, double wholeLimit)
+Verdict judge(const std::vector<Heard> &heard, const MonitorRecorder::Result &recording)
 {
-    Summary s;
+    int expected = 0, onTime = 0, whole = 0, broken = 0, brokenExcused = 0;
     std::vector<double> delays;
-    for (const Heard &h : heard) {
-        if (!h.expected) {
-            ++s.silentCalls;
-            s.silentAsAsked += h.heard ? 0 : 1;
-            continue;
+    QStringList faults, excused;
+    for (size_t i = 0; i < heard.size(); ++i) {
+        const Heard &h = heard[i];
+        if (h.expected && h.heard) {
+            delays.push_back(h.delayMs);
+            onTime += h.delayMs >= -2 && h.delayMs <= kLimitMs ? 1 : 0;
+            whole += h.wholeScore >= kWhole ? 1 : 0;
         }
-        ++s.expected;
-        if (!h.heard)
+        expected += h.expected ? 1 : 0;
+        if (h.fault.isEmpty())
             continue;
-        ++s.heard;
-        delays.push_back(h.delayMs);
-        s.onTime += h.delayMs >= -2 && h.delayMs <= limitMs ? 1 : 0;
-        s.whole += h.wholeScore >= wholeLimit ? 1 : 0;
+        const bool breakOnly = h.fault.startsWith(QLatin1String("broken up"));
+        (h.excused ? brokenExcused : broken) += breakOnly ? 1 : 0;
+        (h.excused ? excused : faults) << QStringLiteral("play %1 (%2) %3").arg(i).arg(h.name, h.fault.trimmed());
     }
-    if (!delays.empty()) {
-        std::sort(delays.begin(), delays.end());
-        s.medianMs = delays[delays.size() / 2];
-        s.worstMs = delays.back();
+    std::sort(delays.begin(), delays.end());
+    Verdict v;
+    v.figures = QStringLiteral("heard %1 of %2 sounds, %3 within %4 ms, %5 whole; median delay %6 ms, worst %7 ms")
+                    .arg(delays.size())
+                    .arg(expected)
+                    .arg(onTime)
+                    .arg(kLimitMs)
+                    .arg(whole)
+                    .arg(delays.empty() ? 0 : delays[delays.size() / 2], 0, 'f', 1)
+                    .arg(delays.empty() ? 0 : delays.back(), 0, 'f', 1);
+    // A late, lost or stray sound fails; so do breaks beyond the one in
+    // twenty that a moment's dropout on a busy machine may cause.
+    const bool fails = faults.size() > broken || broken * 20 > expected;
+    const auto list = [](const QStringList &l) { return l.join(QStringLiteral("; ")); };
+    // A recording that lost blocks shows sounds out of place that the game
+    // played in time.
+    if (recording.overflows > 0) {
+        v = {Verdict::NotProven, QStringLiteral("the recorder fell behind and lost some of the sink's sound"), v.figures};
+    } else if (fails) {
+        v = {Verdict::Failed, list(faults), v.figures};
+    } else if (excused.size() > brokenExcused || (broken + brokenExcused) * 20 > expected) {
+        v = {Verdict::NotProven, QStringLiteral("the machine or the sound server stood still around ") + list(excused),
+             v.figures};
+    } else if (!faults.isEmpty() || !excused.isEmpty()) {
+        v.why = QStringLiteral("within one in twenty broken up: ") + list(faults + excused);
     }
-    return s;
+    return v;
 }
 
 } // namespace audiorig

@@ -1,7 +1,14 @@
 // The game's real sound service, heard on a private sound server (PulseAudio,
-// or PipeWire when SQUIBBO_SOUND_SERVER says "pipewire"): the
-// game's pattern of throws and splats, every sound found in a recording of
-// the sink and timed against the call that asked for it.
+// or PipeWire when SQUIBBO_SOUND_SERVER says "pipewire"): the game's pattern
+// of throws and splats, every sound found in a recording of the sink and
+// timed against the call that asked for it.
+//
+// A run whose sounds were all in time and whole passes; one with a sound
+// late, lost or broken up fails at once, however busy the machine. Where
+// such a sound fell while the machine or the server stood still, the run
+// proves nothing either way and is listened to again. After three such
+// runs the test passes and leaves one line in SQUIBBO_NOT_PROVEN saying
+// why, or fails where CI is "true" (CI runs alone).
 
 #include "audiorig.h"
 #include "platform_backends.h"
@@ -19,8 +26,11 @@ using namespace audiorig;
 namespace {
 
 constexpr int kThrows = 56;
-constexpr double kLimitMs = 50;  // from the call to the sound at the sink
-constexpr double kWhole = 0.9;   // fit of the rest of a sound: no gap, nothing under it
+constexpr int kRuns = 3;
+// Of the 25 ms the game keeps ahead of the sink, the server queues about
+// half for it: a stall of the machine or the server up to this long is the
+// game's to ride out, a longer one may empty that queue.
+constexpr double kStillMs = 12;
 
 } // namespace
 
@@ -51,72 +61,75 @@ private Q_SLOTS:
 
     void everyPlayIsHeardOnTime()
     {
-        // The service lives to the end: a faulty one may hang on its way out,
-        // and the figures and the verdict come first.
-        std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(m_folder.path());
-        const std::vector<Play> plays = gamePattern(kThrows, 20240611);
-        Clock::duration longestCall{};
-        MonitorRecorder recorder;
-        QString why;
-        QVERIFY2(recorder.start(m_server.server(), m_server.monitorSource(), &why), qPrintable(why));
-        QVERIFY2(recorder.waitUntilSettled(std::chrono::seconds(20)),
-                 "the recording's timing did not settle within 20 s");
-        const auto from = Clock::now();
-        const auto called = perform(plays, [&](const QString &name) { sound->play(name); }, &longestCall);
-        double longestSoundMs = 0;
-        for (const auto &[name, wave] : m_waves)
-            longestSoundMs = std::max(longestSoundMs, 1000.0 * double(wave.samples.size()) / wave.rate);
-        const auto lastEnds = called.back() + std::chrono::milliseconds(int(longestSoundMs + 2 * kLimitMs));
-        QVERIFY2(recorder.waitUntilRecorded(lastEnds, std::chrono::seconds(10)),
-                 "the recording did not reach the end of the last sound within 10 s");
-        recorder.stop();
-
-        const MonitorRecorder::Result recording = recorder.result(from, m_waves.begin()->second.rate);
-        const std::vector<Heard> heard = analyse(recording, plays, called, m_waves);
-        const Summary s = summarise(heard, kLimitMs, kWhole);
-
-        for (size_t i = 0; i < heard.size(); ++i) {
-            const Heard &h = heard[i];
-            const bool good = h.expected ? h.heard && h.delayMs >= -2 && h.delayMs <= kLimitMs
-                                               && h.wholeScore >= kWhole
-                                         : !h.heard;
-            // "late" by more than a second is the next play of the same file
-            if (!good)
-                qInfo("play %zu (%s): %s, delay %.1f ms, fit %.3f, rest %.3f", i, qPrintable(h.name),
-                      h.expected ? (h.heard ? "heard" : "not heard") : (h.heard ? "sounded" : "silent"),
-                      h.delayMs, h.score, h.wholeScore);
+        const QString notProven = qEnvironmentVariable("SQUIBBO_NOT_PROVEN");
+        if (!notProven.isEmpty())
+            QFile::remove(notProven);
+        Verdict verdict;
+        for (int run = 1; run <= kRuns; ++run) {
+            verdict = listen();
+            qInfo("%s, run %d: %s%s", qPrintable(m_server.name()), run,
+                  verdict.outcome == Verdict::Proven   ? "proven: "
+                  : verdict.outcome == Verdict::Failed ? "FAILED: "
+                                                       : "not proven: ",
+                  verdict.why.isEmpty() ? "every sound in time and whole" : qPrintable(verdict.why));
+            if (verdict.outcome != Verdict::NotProven)
+                break;
         }
-        qInfo("%s, %d throws: heard %d of %d sounds, %d within %.0f ms, %d whole; median delay %.1f ms, "
-              "worst %.1f ms",
-              qPrintable(m_server.name()), kThrows, s.heard, s.expected, s.onTime, kLimitMs, s.whole,
-              s.medianMs, s.worstMs);
-        qInfo("placing error %.2f ms (the sink's clock fell behind by %.1f ms over the run); longest call %.2f ms; "
-              "longest pause between reads %.1f ms",
-              recording.noiseMs(), recording.driftMs(),
-              std::chrono::duration<double, std::milli>(longestCall).count(), recording.longestPauseMs());
-
-        QVERIFY2(recording.overflows == 0, "the recorder fell behind and the server dropped some of the sink's sound");
-        // A sound called as the machine stops comes that much later, or is
-        // cut at once by the call overdue after it: nothing to blame the
-        // game for, and nothing proved either.
-        QVERIFY2(recording.longestPauseMs() < 150,
-                 "the recorder read nothing for more than 150 ms (the machine stood still): this run proves nothing");
-        QVERIFY2(recording.noiseMs() < 5, "the recording cannot be placed on the clock closely enough");
-        QCOMPARE(s.heard, s.expected);
-        QCOMPARE(s.onTime, s.expected);
-        // A sound broken up by a moment's dropout still counts as heard; a
-        // busy machine causes a few. A sound that rings on under the next
-        // one, or stops early, fails this for most plays.
-        QVERIFY2(s.whole * 10 >= s.expected * 9, "more than one sound in ten broken up or overlapped");
-        QCOMPARE(s.silentAsAsked, s.silentCalls); // a missing or broken file plays nothing
-        // The game's thread never waits for the sound.
-        QVERIFY(longestCall < std::chrono::milliseconds(50));
+        QVERIFY2(verdict.outcome != Verdict::Failed, qPrintable(verdict.why));
+        if (verdict.outcome == Verdict::NotProven) {
+            const QString line = QStringLiteral("%1: the sound was not proven in %2 runs: %3")
+                                     .arg(m_server.name())
+                                     .arg(kRuns)
+                                     .arg(verdict.why);
+            QVERIFY2(qEnvironmentVariable("CI") != QLatin1String("true"), qPrintable(line));
+            QFile said(notProven);
+            if (!notProven.isEmpty() && said.open(QIODevice::WriteOnly))
+                said.write(line.toUtf8() + '\n');
+            QSKIP(qPrintable(line));
+        }
     }
 
     void cleanupTestCase() { m_server.stop(); }
 
 private:
-    PrivateSoundServer m_server{PrivateSoundServer::kindFromEnvironment()};
+    // One run: the game's pattern played and recorded, and the verdict.
+    Verdict listen()
+    {
+        // The service lives to the end: a faulty one may hang on its way out,
+        // and the figures and the verdict come first.
+        std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(m_folder.path());
+        const std::vector<Play> plays = gamePattern(kThrows, 20240611);
+        MonitorRecorder recorder;
+        QString why;
+        if (!recorder.start(m_server.server(), m_server.monitorSource(), &why))
+            return {Verdict::Failed, why, {}};
+        if (!recorder.waitUntilSettled(std::chrono::seconds(30)))
+            return {Verdict::NotProven, QStringLiteral("the recording's timing did not settle within 30 s"), {}};
+        const auto from = Clock::now();
+        const std::vector<Call> calls = perform(plays, [&](const QString &name) { sound->play(name); });
+        const auto lastEnds = calls.back().at + std::chrono::seconds(1);
+        if (!recorder.waitUntilRecorded(lastEnds, std::chrono::seconds(30)))
+            return {Verdict::NotProven, QStringLiteral("the recording did not reach the last sound within 30 s"), {}};
+        recorder.stop();
+
+        const MonitorRecorder::Result recording = recorder.result(from, m_waves.begin()->second.rate);
+        const Verdict v = judge(analyse(recording, plays, calls, m_waves, kStillMs), recording);
+        double longestCall = 0, latestTimer = 0, longestStill = 0;
+        for (const Call &c : calls) {
+            longestCall = std::max(longestCall, std::chrono::duration<double, std::milli>(c.took).count());
+            latestTimer = std::max(latestTimer, std::chrono::duration<double, std::milli>(c.at - c.due).count());
+        }
+        const std::vector<Span> still = recording.stoodStill(kStillMs);
+        for (const Span &s : still)
+            longestStill = std::max(longestStill, (s.to - s.from) / 1e6);
+        qInfo("%s, %d throws: %s; stood still %zu times for over %.0f ms (longest stretch %.0f ms); timer "
+              "late by up to %.1f ms; longest call %.2f ms",
+              qPrintable(m_server.name()), kThrows, qPrintable(v.figures), still.size(), kStillMs, longestStill,
+              latestTimer, longestCall);
+        return v;
+    }
+
+    PrivateSoundServer m_server;
     QTemporaryDir m_folder;
     std::map<QString, Wave> m_waves;
 };

@@ -120,8 +120,7 @@ play_once() {
   pid=$(xprop -id "$id" _NET_WM_PID | awk '{print $NF}')
   [[ "$pid" =~ ^[0-9]+$ ]] || fail "the $which window names no process"
   kill "$pid"
-  for _ in $(seq 1 100); do grep -q "^== $which play ended" "$log" && break; sleep 0.1; done
-  grep -q "^== $which play ended" "$log" || fail "the $which game did not end when asked"
+  wait_until 120 grep -q "^== $which play ended" "$log" || fail "the $which game did not end when asked"
   echo "$seen"
 }
 

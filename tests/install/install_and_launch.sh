@@ -44,14 +44,15 @@ start_xvfb 100 149 "$work/xvfb.log" || { cat "$work/xvfb.log" >&2; fail "Xvfb di
 launch() {
   env -i PATH="$PATH" HOME="$home" DISPLAY="$DISPLAY" bash -c '
     "$1" & pid=$!
-    for _ in $(seq 1 100); do
+    end=$((SECONDS + 120))
+    while [ "$SECONDS" -lt "$end" ]; do
       if xwininfo -root -tree 2>/dev/null | grep -q "\"Squibbo!\""; then
         kill $pid; wait $pid 2>/dev/null; exit 0
       fi
       kill -0 $pid 2>/dev/null || { echo "the game ended early" >&2; exit 1; }
       sleep 0.1
     done
-    kill $pid; echo "no window titled Squibbo! appeared" >&2; exit 1' _ "$work/moved/bin/squibbo"
+    kill $pid; echo "no window titled Squibbo! appeared within 120 s" >&2; exit 1' _ "$work/moved/bin/squibbo"
 }
 
 launch || fail "the installed game did not show its main window"

@@ -62,17 +62,27 @@ ChildRun runSaveChild(const GameFolder &dir, const QStringList &args, int limitM
     return run;
 }
 
-// Waits until the process has stopped itself with SIGSTOP.
-bool waitUntilStopped(qint64 pid)
+// What the tests wait for takes a quiet machine some milliseconds, and a
+// busy one may take seconds.
+constexpr int Patience = 60'000;
+
+// The process has stopped itself with SIGSTOP.
+bool stopped(qint64 pid)
 {
-    for (int i = 0; i < 1000; ++i) {
-        const QByteArray stat = readBytes(QStringLiteral("/proc/%1/stat").arg(pid));
-        const int close = stat.lastIndexOf(')');
-        if (close > 0 && stat.mid(close + 2, 1) == "T")
-            return true;
-        QThread::msleep(10);
-    }
-    return false;
+    const QByteArray stat = readBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+    const int close = stat.lastIndexOf(')');
+    return close > 0 && stat.mid(close + 2, 1) == "T";
+}
+
+// The process holds `file` open: a save holds the lock file open while it
+// waits for the lock.
+bool holdsOpen(qint64 pid, const QString &file)
+{
+    const QString wanted = QFileInfo(file).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    const QStringList entries = fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const QString &fd) { return QFileInfo(fds.filePath(fd)).canonicalFilePath() == wanted; });
 }
 
 mode_t permissions(const char *name)
@@ -384,7 +394,7 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst()
     QProcess first;
     first.start(SAVE_CHILD, {"--folder", dir.path(), "--stop-at", "5"});
     QVERIFY(first.waitForStarted());
-    QVERIFY(waitUntilStopped(first.processId()));
+    QVERIFY(QTest::qWaitFor([&] { return stopped(first.processId()); }, Patience));
     const QByteArray halfWritten = readBytes(dir.file(TemporaryFile));
     QVERIFY(halfWritten.startsWith("\"P1\",900\r\n"));
     QVERIFY(!halfWritten.contains("P2"));
@@ -404,7 +414,7 @@ void HiscoreFileTest::secondCopyWaitsForTheFirst()
         QProcess waiting;
         waiting.start(SAVE_CHILD, QStringList{"--folder", dir.path()} + lee);
         QVERIFY(waiting.waitForStarted());
-        QThread::msleep(200);
+        QVERIFY(QTest::qWaitFor([&] { return holdsOpen(waiting.processId(), dir.file(SaveLockFile)); }, Patience));
         waiting.kill();
         QVERIFY(waiting.waitForFinished());
         QCOMPARE(readBytes(dir.file(HighScoreFile)), OldTable);

@@ -123,21 +123,17 @@ record=$("$wine" "$work/wintool.exe" version 'C:\Program Files\Squibbo\squibbo.e
 $record"
 
 # --- helpers for the windows of the game ---------------------------------
-window() { # the X window titled exactly $1, waiting up to $2 seconds (0: look once)
-  local id='' tries=$((${2:-20} * 10 + 1))
-  for _ in $(seq 1 "$tries"); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | tail -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    [ "$tries" -gt 1 ] && sleep 0.1
-  done
-  return 1
+titled() { # prints the last X window titled exactly $1; fails when there is none
+  local id
+  id=$(xdotool search --name "^$1\$" 2>/dev/null | tail -n 1 || true)
+  [ -n "$id" ] && echo "$id"
 }
+window() { # the X window titled exactly $1, waiting up to $2 seconds (0: look once)
+  wait_until "${2:-60}" titled "$1"
+}
+untitled() { ! titled "$1" >/dev/null; }
 gone() { # waits until no window is titled $1
-  for _ in $(seq 1 100); do
-    xdotool search --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
+  wait_until 60 untitled "$1"
 }
 titles() { # the titles of all named windows but Wine's own
   xdotool search --name '.' 2>/dev/null | while read -r id; do
@@ -152,23 +148,19 @@ start_game() {
   game_pid=$!
   main=$(window 'Squibbo!' 60) || { tail -n 20 "$work/$1.log" >&2; fail "no main window \"Squibbo!\""; }
 }
+ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 end_game() {
   "$wine" "$work/wintool.exe" close 'Squibbo!' || fail "could not close the main window"
-  for _ in $(seq 1 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-  ! kill -0 "$game_pid" 2>/dev/null || fail "the game did not end with its main window"
+  wait_until 60 ended || fail "the game did not end with its main window"
   wait "$game_pid" || true
   game_pid=''
 }
 # "Throw It!" at its place in the main window until the game has ended and
-# a dialog titled $1 is up.
+# a dialog titled $1 is up. A click while a pie is in flight finds the
+# button locked and does nothing.
+throw_for() { titled "$1" || { click "$main" 84 384; return 1; }; }
 play_to_the_end() {
-  local dialog=''
-  for _ in $(seq 1 80); do
-    click "$main" 84 384
-    sleep 0.6
-    dialog=$(window "$1" 0) && { echo "$dialog"; return 0; }
-  done
-  fail "no \"$1\" after 80 throws"
+  wait_until 600 throw_for "$1" || fail "no \"$1\" after 10 minutes of throwing"
 }
 # -------------------------------------------------------------------------
 
@@ -191,8 +183,8 @@ done < <(cd "$stage" && find . -name '*.dll' | sed 's|^\./||')
 shot "$main" windows-main-start
 before=$(titles)
 click "$main" 84 384
-sleep 1.5
-grep -q 'MULTIMEDIA_PlaySound .*fdwSound=00000003' "$work/first.log" || fail "no sndPlaySoundA call with SND_ASYNC | SND_NODEFAULT"
+wait_until 60 grep -q 'MULTIMEDIA_PlaySound .*fdwSound=00000003' "$work/first.log" \
+  || fail "no sndPlaySoundA call with SND_ASYNC | SND_NODEFAULT"
 grep -qF "${squibbo_throw_sound}\"" <(grep -o 'proc_PlaySound SoundName=L"[^"]*"' "$work/first.log") \
   || fail "the throw did not ask for $squibbo_throw_sound"
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the throw"
@@ -208,7 +200,7 @@ WINEDEBUG=trace+file start_game second
 over=$(play_to_the_end Squibbo)
 shot "$main" windows-main-game-over
 press "$over" Return
-scores=$(window ' ' 10) || fail "no High Scores window after Game Over!"
+scores=$(window ' ') || fail "no High Scores window after Game Over!"
 shot "$scores" windows-high-scores
 expected=$(printf '%s' "$champions" | head -n 10)
 [ "$(cat "$players/squibbo.hi")" = "$expected" ] || fail "squibbo.hi after Game Over! is
@@ -227,7 +219,7 @@ prompt=$(play_to_the_end 'You got a high score!')
 xdotool windowfocus --sync "$prompt" 2>/dev/null || true
 xdotool type --delay 30 'Wine Player'
 xdotool key Return
-scores=$(window ' ' 10) || fail "no High Scores window after the name prompt"
+scores=$(window ' ') || fail "no High Scores window after the name prompt"
 first=$(head -n 1 "$players/squibbo.hi")
 [[ "$first" =~ ^\"Wine\ Player\",-?[0-9]+$'\r'$ ]] || fail "the first record is $(printf '%s' "$first" | cat -A)"
 [ "$(tail -n +2 "$players/squibbo.hi")" = "$(printf '%s' "$beginners")" ] || fail "the other ten records changed"
@@ -236,7 +228,7 @@ gone ' ' || fail "Enter did not close the High Scores window"
 
 step "About and System Info..."
 click "$main" 364 372
-about=$(window 'About Squibbo' 10) || fail "no About window"
+about=$(window 'About Squibbo') || fail "no About window"
 shot "$about" windows-about
 mkdir -p "$drive_c/Tools"
 cp "$work/standin/msinfo32.exe" "$drive_c/Tools/msinfo32.exe"
@@ -246,14 +238,13 @@ rm -f "$drive_c/Tools/started.txt"
 "$wine" reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools Location' /v MSINFO /t REG_SZ \
   /d 'C:\Tools' /f >/dev/null 2>&1
 click "$about" 325 192
-for _ in $(seq 1 100); do [ -f "$drive_c/Tools/started.txt" ] && break; sleep 0.1; done
-[ -f "$drive_c/Tools/started.txt" ] || fail "System Info... did not start the tool named in the registry"
+wait_until 60 test -f "$drive_c/Tools/started.txt" || fail "System Info... did not start the tool named in the registry"
 ! window Squibbo 1 >/dev/null || fail "a message came up although the tool started"
 rm -f "$drive_c/Tools/started.txt"
 "$wine" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /f >/dev/null 2>&1 || true
 "$wine" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools Location' /f >/dev/null 2>&1 || true
 click "$about" 325 192
-message=$(window Squibbo 10) || fail "no message when the registry names no tool"
+message=$(window Squibbo) || fail "no message when the registry names no tool"
 shot "$message" windows-sysinfo-unavailable
 [ ! -f "$drive_c/Tools/started.txt" ] || fail "a tool started without the registry values"
 press "$message" Return
@@ -266,8 +257,7 @@ end_game
 step "Uninstalling"
 "$wine" 'C:\Program Files\Squibbo\uninstall.exe' /S >"$work/uninstall.log" 2>&1 || fail "the uninstaller failed"
 # The uninstaller copies itself away and removes the folder from there.
-for _ in $(seq 1 100); do [ ! -e "$program_dir" ] && break; sleep 0.1; done
-[ ! -e "$program_dir" ] || fail "the uninstaller left $(ls "$program_dir")"
+wait_until 60 test ! -e "$program_dir" || fail "the uninstaller left $(ls "$program_dir")"
 [ ! -e "$start_menu/Squibbo.lnk" ] || fail "the uninstaller left the Start-menu entry"
 ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstaller left its registry key"
 [ -f "$players/squibbo.hi" ] || fail "the uninstaller took the player's scores"
