@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -29,9 +30,9 @@ struct ReaderEntry {
 // the reader, like a rule that only decorates.
 void setReadingOrder(QWidget *window, QAccessible::Role role, const QList<ReaderEntry> &entries);
 
-// While one of these lives, each dialog that opens carries `text` as its
-// accessible description (a message box its message, then `text`): a screen
-// reader says it along with the dialog. The dialog itself shows nothing more.
+// While one of these lives, each message box and input box that opens is
+// read with `text`: a screen reader says it with the message, or before
+// the question. The dialog itself shows nothing more.
 class DialogDescription {
 public:
     explicit DialogDescription(const QString &text);
@@ -41,6 +42,50 @@ public:
 
 private:
     QObject *m_filter;
+};
+
+// Whether the focus moved by the player's own hand (a key or the mouse),
+// rather than passed on as windows come and go.
+bool movedByPlayer(Qt::FocusReason reason);
+
+// What a screen reader hears on a control that the player comes back to
+// again and again, such as a button pressed for every throw: the news of
+// what the last press did, said once, and a standing text said whenever
+// the reader comes to the control.
+//
+// News is said at once when the reader is on the control: as an
+// announcement where Qt has them (6.8 on), or else as a notification.
+// Neither moves the reader's focus. A reader that is elsewhere hears the
+// news as the control's description when it next comes to the control.
+// Once the player has had the news there and moves on, the standing text
+// takes its place again, so that coming back never repeats it.
+class ReaderNews : public QObject {
+    Q_OBJECT
+public:
+    // Belongs to `control`.
+    explicit ReaderNews(QWidget *control);
+
+    // What the control reads as whenever there is no news, e.g. the score.
+    void setStanding(const QString &text);
+    void tell(const QString &news);
+    // The control lets the focus go for a moment and takes it back, with
+    // nothing else taking it meanwhile: the reader stays on the control,
+    // and its description falls silent until the news comes.
+    void hold();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool readerIsHere() const;
+    void showStandingLater();
+
+    QWidget *m_control;
+    QPointer<QWidget> m_notice;
+    QString m_standing;
+    // The description holds news the reader has not heard yet.
+    bool m_unheard = false;
+    bool m_held = false;
 };
 
 } // namespace rt

@@ -2,6 +2,7 @@
 // file test and, per platform, sound and program start.
 
 #include "services.h"
+#include "accessibility.h"
 #include "platform_backends.h"
 
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTextBoundaryFinder>
 #include <QValidator>
@@ -56,10 +58,15 @@ public:
         box->setTextFormat(Qt::PlainText);
         box->setText(text);
         box->setStandardButtons(QMessageBox::Ok);
-        // The box sets its own size from its text; a wide enough text
-        // makes room for the whole title.
-        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            // The box sets its own size from its text; a wide enough text
+            // makes room for the whole title.
             label->setMinimumWidth(widthForTitle(shownTitle, box->font()));
+            // A screen reader reads the message and OK; the empty place of
+            // an icon and the strip that holds the button are left out.
+            setReadingOrder(box, QAccessible::AlertMessage,
+                            {{label}, {box->button(QMessageBox::Ok)}});
+        }
         box->exec();
         delete box;
     }
@@ -133,7 +140,8 @@ public:
         qsizetype tail = text.size() - pos;
         if (tail > shorter || !before.endsWith(QStringView(text).right(tail))) {
             tail = 0;
-            while (tail < shorter && text.at(text.size() - 1 - tail) == before.at(before.size() - 1 - tail))
+            while (tail < shorter
+                   && text.at(text.size() - 1 - tail) == before.at(before.size() - 1 - tail))
                 ++tail;
         }
         qsizetype head = 0;
@@ -146,7 +154,8 @@ public:
             return Invalid;
         qsizetype keptPut = 0;
         QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, put);
-        for (qsizetype end = characters.toNextBoundary(); end > 0; end = characters.toNextBoundary()) {
+        for (qsizetype end = characters.toNextBoundary(); end > 0;
+             end = characters.toNextBoundary()) {
             QString longer = text.left(head) + put.left(end) + text.right(tail);
             if (!fits(longer))
                 break;
