@@ -39,6 +39,14 @@ constexpr int MissPenalty = 100;
 constexpr int TickInterval = 7;
 constexpr int PauseInterval = 1000;
 
+// Whether the focus moved by the player's own hand (a key or the mouse),
+// rather than passed on as windows come and go.
+bool movedByPlayer(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+        || reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
 // Points for a hit by where Wendo stood: the closer the pie comes to his
 // chin, the more it scores.
 int pointsFor(float left)
@@ -293,7 +301,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     // focus that the desktop hands on as the window becomes active again
     // (after the game-over dialogs, say) goes back to "Throw It!".
     if (event->type() == QEvent::FocusIn
-        && rt::movedByPlayer(static_cast<QFocusEvent *>(event)->reason()))
+        && movedByPlayer(static_cast<QFocusEvent *>(event)->reason()))
         m_throwHadFocus = false;
     return rt::Form::eventFilter(watched, event);
 }

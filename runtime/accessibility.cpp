@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
 #include <vector>
 
 namespace rt {
@@ -372,18 +373,21 @@ DialogDescription::~DialogDescription()
     delete m_filter;
 }
 
-bool movedByPlayer(Qt::FocusReason reason)
-{
-    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-        || reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
-}
-
 ReaderNews::ReaderNews(QWidget *control) : QObject(control), m_control(control)
 {
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     installAccessibility();
     m_notice = new NewsNotice(control->window());
 #endif
+    // A reader that only passes the control, as windows come and go (the
+    // desktop hands the focus back to the main window between the
+    // game-over dialogs, say), is not taken to have come back.
+    m_stay.setSingleShot(true);
+    m_stay.setInterval(500);
+    connect(&m_stay, &QTimer::timeout, this, [this] {
+        if (readerIsHere() && !m_waiting.isEmpty())
+            say(std::exchange(m_waiting, QString()));
+    });
     control->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         // The player moves on while the control holds: the reader is
@@ -403,46 +407,44 @@ bool ReaderNews::readerIsHere() const
 void ReaderNews::setStanding(const QString &text)
 {
     m_standing = text;
-    // A change said while the reader is on the control would sound like
-    // news: then the text waits until the reader moves on.
-    if (!m_unheard && !m_held && !m_control->hasFocus())
+    // A change that the reader on the control can hear would sound like
+    // news: then the text waits until the reader has moved on.
+    if (!m_held && !m_control->hasFocus())
         m_control->setAccessibleDescription(text);
 }
 
 void ReaderNews::tell(const QString &news)
 {
-    if (readerIsHere()) {
+    if (readerIsHere())
+        say(news);
+    else
+        m_waiting = news;
+}
+
+void ReaderNews::say(const QString &news)
+{
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-        QAccessibleAnnouncementEvent announcement(m_control, news);
-        QAccessible::updateAccessibility(&announcement);
+    QAccessibleAnnouncementEvent announcement(m_control, news);
+    QAccessible::updateAccessibility(&announcement);
 #else
-        static_cast<NewsNotice *>(m_notice.data())->say(news);
+    static_cast<NewsNotice *>(m_notice.data())->say(news);
 #endif
-        return;
-    }
-    m_control->setAccessibleDescription(news);
-    m_unheard = true;
 }
 
 void ReaderNews::hold()
 {
     m_held = true;
-    m_unheard = false;
-    m_control->setAccessibleDescription(QString());
 }
 
 bool ReaderNews::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn) {
         m_held = false;
+        if (!m_waiting.isEmpty())
+            m_stay.start();
     } else if (event->type() == QEvent::FocusOut && !m_held) {
-        // News is had once the player has been on the control and moves
-        // on; the focus that only passes through as windows come and go
-        // (the game-over dialogs, say) leaves it for the return.
-        if (movedByPlayer(static_cast<QFocusEvent *>(event)->reason()))
-            m_unheard = false;
-        if (!m_unheard)
-            showStandingLater();
+        m_stay.stop();
+        showStandingLater();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -452,7 +454,7 @@ void ReaderNews::showStandingLater()
     // Once the reader is on the new focus, and no longer says the
     // control's changes.
     QTimer::singleShot(0, this, [this] {
-        if (!m_unheard && !m_held && !m_control->hasFocus())
+        if (!m_held && !m_control->hasFocus())
             m_control->setAccessibleDescription(m_standing);
     });
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 namespace rt {
@@ -44,33 +45,27 @@ private:
     QObject *m_filter;
 };
 
-// Whether the focus moved by the player's own hand (a key or the mouse),
-// rather than passed on as windows come and go.
-bool movedByPlayer(Qt::FocusReason reason);
-
 // What a screen reader hears on a control that the player comes back to
 // again and again, such as a button pressed for every throw: the news of
-// what the last press did, said once, and a standing text said whenever
-// the reader comes to the control.
+// what the last press did, said once, and a standing text, the control's
+// description, said whenever the reader comes to the control.
 //
-// News is said at once when the reader is on the control: as an
-// announcement where Qt has them (6.8 on), or else as a notification.
-// Neither moves the reader's focus. A reader that is elsewhere hears the
-// news as the control's description when it next comes to the control.
-// Once the player has had the news there and moves on, the standing text
-// takes its place again, so that coming back never repeats it.
+// News goes out as an announcement where Qt has them (6.8 on), or else as
+// a notification; neither moves the reader's focus. A reader that is on
+// the control hears it at once; one that is elsewhere hears it once back on
+// the control for a moment. The description never holds news, so coming
+// back to the control never repeats it.
 class ReaderNews : public QObject {
     Q_OBJECT
 public:
     // Belongs to `control`.
     explicit ReaderNews(QWidget *control);
 
-    // What the control reads as whenever there is no news, e.g. the score.
+    // What the control reads as, e.g. the score.
     void setStanding(const QString &text);
     void tell(const QString &news);
     // The control lets the focus go for a moment and takes it back, with
-    // nothing else taking it meanwhile: the reader stays on the control,
-    // and its description falls silent until the news comes.
+    // nothing else taking it meanwhile: the reader stays on the control.
     void hold();
 
 protected:
@@ -78,13 +73,15 @@ protected:
 
 private:
     bool readerIsHere() const;
+    void say(const QString &news);
     void showStandingLater();
 
     QWidget *m_control;
     QPointer<QWidget> m_notice;
+    QTimer m_stay;
     QString m_standing;
-    // The description holds news the reader has not heard yet.
-    bool m_unheard = false;
+    // News for a reader that is elsewhere.
+    QString m_waiting;
     bool m_held = false;
 };
 

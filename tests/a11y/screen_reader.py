@@ -282,13 +282,15 @@ def check(atspi):
         fail(f"the game ends in {texts}, the focus on "
              f"{[o.name for o in walk(dialog) if has(o, atspi.STATE_FOCUSED)]}, relations to "
              f"{[[r.getTarget(i).name for i in range(r.getNTargets())] for o in walk(dialog) for r in o.getRelationSet()]}")
+    del heard[:]
     press(named(dialog, "OK"))
     high_scores([f"{k}, Ace {k}, 32767" for k in range(1, 11)])
-    # Back on Throw It!, the end of the game is said once.
-    wait_for("the new game", lambda: has(throw, atspi.STATE_FOCUSED))
-    if throw.description != (f"Game over with a score of {final}. New game. "
-                             "Score 0, hits 0, misses 0, speed 100."):
-        fail(f"after the game Throw It! reads {throw.description!r}")
+    # Back on Throw It!, the end of the game is said once, and no more.
+    wait_for("the end of the game", lambda: heard and has(throw, atspi.STATE_FOCUSED))
+    pump()
+    if heard != [f"Game over with a score of {final}. New game. Score 0, hits 0, misses 0, "
+                 "speed 100."] or throw.description != "Score 0, hits 0, misses 0, speed 100.":
+        fail(f"after the game {heard} was said, and Throw It! reads {throw.description!r}")
     away_and_back(r"Score 0, hits 0, misses 0, speed 100\.")
 
     # One that every game beats asks for the name, with the score said once.
