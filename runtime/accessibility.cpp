@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -308,7 +309,8 @@ QAccessibleInterface *readerFactory(const QString &className, QObject *object)
 // Gives each dialog that is shown its text for the reader, in what its
 // text label reads as: Orca 43 says the labels of an alert but not its
 // description, Orca 48 a dialog's description in place of its labels and
-// once more after them, and both say a field with the label that names it.
+// once more after them, and both say a field with the label that names it
+// (Orca 48 its name as well).
 // A message box reads its message, then the text; an input box the text,
 // then its question.
 class DescriptionFilter final : public QObject {
@@ -323,8 +325,13 @@ public:
             if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
                 message->setAccessibleName(box->text() + u' ' + m_text);
         } else if (auto *input = qobject_cast<QInputDialog *>(watched)) {
-            if (auto *question = input->findChild<QLabel *>())
-                question->setAccessibleName(m_text + u' ' + input->labelText());
+            // The field reads as its label does, so that a reader that
+            // says both says it once.
+            const QString question = m_text + u' ' + input->labelText();
+            if (auto *label = input->findChild<QLabel *>())
+                label->setAccessibleName(question);
+            if (auto *field = input->findChild<QLineEdit *>())
+                field->setAccessibleName(question);
         }
         return false;
     }
@@ -433,7 +440,11 @@ void ReaderNews::say(const QString &news)
 
 void ReaderNews::hold()
 {
+    // Meanwhile the panel changes, and the reader on the control would
+    // hear each change: the description falls silent until the reader
+    // moves on.
     m_held = true;
+    m_control->setAccessibleDescription(QString());
 }
 
 bool ReaderNews::eventFilter(QObject *watched, QEvent *event)

@@ -65,7 +65,8 @@ public:
     void setStanding(const QString &text);
     void tell(const QString &news);
     // The control lets the focus go for a moment and takes it back, with
-    // nothing else taking it meanwhile: the reader stays on the control.
+    // nothing else taking it meanwhile: the reader stays on the control,
+    // and its description falls silent until the reader moves on.
     void hold();
 
 protected:
