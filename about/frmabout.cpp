@@ -51,10 +51,10 @@ void frmAbout::build(rt::FormWindow *window)
     window->setWindowTitle(QStringLiteral("About Squibbo"));
     window->setClientSize(5715, 3150);
 
+    // The picture only decorates: Tab passes it by, from OK straight to
+    // "System Info...".
     picIcon = new rt::PictureBox(window, u"picIcon"_s, rt::ReadPicture(u":/design/picture2.bmp"_s),
                                  {.left = 120, .top = 240, .width = 1320, .height = 615}, 1);
-    // It takes the focus on its turn in the tab order, as a picture box does.
-    picIcon->setFocusPolicy(Qt::TabFocus);
 
     cmdOK = rt::makeButton(window, {.name = u"cmdOK"_s, .caption = u"OK"_s,
                                     .at = {.left = 4245, .top = 2265, .width = 1260, .height = 345},
@@ -106,8 +106,7 @@ void frmAbout::build(rt::FormWindow *window)
     cmdOK->setDefault(true);
     window->setDefaultButton(cmdOK);
     window->setCancelButton(cmdOK);
-    QWidget::setTabOrder(cmdOK, picIcon);
-    QWidget::setTabOrder(picIcon, cmdSysInfo);
+    QWidget::setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
 
     // Read from the top down; the separator and the empty disclaimer are
@@ -124,10 +123,14 @@ void frmAbout::build(rt::FormWindow *window)
 void frmAbout::Form_Load()
 {
     window()->setWindowTitle(QStringLiteral("About ") + rt::appTitle());
-    lblVersion->setText(u"Version "_s + rt::PlainForm(rt::AppMajor) + QLatin1Char('.')
-                        + rt::PlainForm(rt::AppMinor) + QLatin1Char('.')
-                        + rt::PlainForm(rt::AppRevision));
+    const QString version = rt::PlainForm(rt::AppMajor) + QLatin1Char('.')
+        + rt::PlainForm(rt::AppMinor) + QLatin1Char('.') + rt::PlainForm(rt::AppRevision);
+    lblVersion->setText(u"Version "_s + version);
     lblTitle->setText(rt::appTitle());
+    // A screen reader says the window's longer lines as it opens, but
+    // passes over a title of one word and a version of two: the version
+    // line reads with the title, as one sentence.
+    lblVersion->setAccessibleName(rt::appTitle() + u", version "_s + version);
 }
 
 void frmAbout::cmdOK_Click()

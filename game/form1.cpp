@@ -7,6 +7,7 @@
 #include "release.h"
 #include "twips.h"
 
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QTime>
@@ -37,6 +38,14 @@ constexpr int MissWarning = 8;
 constexpr int MissPenalty = 100;
 constexpr int TickInterval = 7;
 constexpr int PauseInterval = 1000;
+
+// Whether the focus moved by the player's own hand (a key or the mouse),
+// rather than passed on as windows come and go.
+bool movedByPlayer(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+        || reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+}
 
 // Points for a hit by where Wendo stood: the closer the pie comes to his
 // chin, the more it scores.
@@ -156,6 +165,9 @@ void Form1::build(rt::FormWindow *w)
     // Pictures and labels take no focus: Tab runs over the three buttons.
     QWidget::setTabOrder(Command1, Command2);
     QWidget::setTabOrder(Command2, Command3);
+    // Where the player takes the focus while a pie flies.
+    Command2->installEventFilter(this);
+    Command3->installEventFilter(this);
 
     // The pie flies over everything else in its column.
     Picture2->raise();
@@ -201,6 +213,9 @@ void Form1::describeForReaders(rt::FormWindow *w)
         instruction.first()->setAccessibleName(whole);
     }
 
+    // News of each throw, and the panel when the reader comes to the button.
+    m_news = new rt::ReaderNews(Command1);
+
     // The rule under the title only decorates, and is left out.
     rt::setReadingOrder(w, QAccessible::Window,
                         {{Command1}, {Picture1}, {Picture2}, {Label4}, {Text4}, {Label1}, {Text1},
@@ -209,12 +224,22 @@ void Form1::describeForReaders(rt::FormWindow *w)
                          {Command2}, {Command3}});
 }
 
+QString Form1::panelForReaders() const
+{
+    // The numbers as the panel shows them; from the eighth miss on the
+    // misses show in red, and the reader hears how many are left.
+    QString panel = u"Score %1, hits %2, misses %3, speed %4."_s.arg(Score).arg(Hits).arg(Misses)
+                        .arg(Text2->text().trimmed());
+    if (!Text3->accessibleDescription().isEmpty())
+        panel += u' ' + Text3->accessibleDescription() + u'.';
+    return panel;
+}
+
 void Form1::tellScore(const QString &outcome)
 {
-    // The focus comes back to "Throw It!" when a throw is over, and a screen
-    // reader says the button's description with it.
-    const QString panel = u"Score %1, hits %2, misses %3."_s.arg(Score).arg(Hits).arg(Misses);
-    Command1->setAccessibleDescription(outcome.isEmpty() ? panel : outcome + u' ' + panel);
+    const QString panel = panelForReaders();
+    m_news->setStanding(panel);
+    m_news->tell(outcome + u' ' + panel);
 }
 
 void Form1::Form_Load()
@@ -240,7 +265,7 @@ void Form1::Form_Load()
     Text1->setText(SignedForm(Hits));
     Text3->setText(SignedForm(Misses));
     Text2->setText(SignedForm(0));
-    tellScore(QString());
+    m_news->setStanding(panelForReaders());
 }
 
 void Form1::Command1_Click()
@@ -254,19 +279,31 @@ void Form1::Command1_Click()
 void Form1::setThrowEnabled(bool enabled)
 {
     // Locking the focused button would hand the focus on to "About", and
-    // the player's next Space would open it. The focus waits on the window
-    // instead and returns to the button when it unlocks.
-    QWidget *w = window();
+    // the player's next Space would open it. The button lets the focus go
+    // while the pie flies, to no other control, and takes it back when it
+    // unlocks. A screen reader stays on the button all along, and hears
+    // the news of the throw there.
     if (!enabled && Command1->hasFocus()) {
         m_throwHadFocus = true;
-        w->setFocus();
+        m_news->hold();
+        Command1->clearFocus();
     }
     Command1->setEnabled(enabled);
     if (enabled && m_throwHadFocus) {
         m_throwHadFocus = false;
-        if (w->focusWidget() == w || !w->focusWidget())
-            Command1->setFocus();
+        Command1->setFocus();
     }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The focus that the player moves to another button stays there. The
+    // focus that the desktop hands on as the window becomes active again
+    // (after the game-over dialogs, say) goes back to "Throw It!".
+    if (event->type() == QEvent::FocusIn
+        && movedByPlayer(static_cast<QFocusEvent *>(event)->reason()))
+        m_throwHadFocus = false;
+    return rt::Form::eventFilter(watched, event);
 }
 
 void Form1::Command2_Click()
@@ -379,12 +416,17 @@ void Form1::missTest()
 
     PieFlying = 0;
     Misses = rt::Add16(Misses, 1);
-    if (Misses >= MissWarning)
+    if (Misses >= MissWarning) {
         rt::setForeColor(Text3, Qt::red);
+        // What the red says to a screen reader.
+        const int left = MissesPerGame - Misses;
+        if (left > 0)
+            Text3->setAccessibleDescription(left == 1 ? u"1 miss left"_s
+                                                      : u"%1 misses left"_s.arg(left));
+    }
     Score = rt::Add16(Score, -MissPenalty);
     Text4->setText(SignedForm(Score));
     Text3->setText(SignedForm(Misses));
-    tellScore(u"Miss, %1 points off."_s.arg(MissPenalty));
 
     if (Misses == MissesPerGame) {
         const std::int16_t finalScore = Score;
@@ -394,7 +436,11 @@ void Form1::missTest()
         if (!isLoaded())
             return;
         resetGame();
+        // Said when the reader is back on "Throw It!"; the dialogs have
+        // told the final score already.
         tellScore(u"Game over with a score of %1. New game."_s.arg(finalScore));
+    } else {
+        tellScore(u"Miss, %1 points off."_s.arg(MissPenalty));
     }
 
     Picture2->Move(Picture2->Left(), PieRest);
@@ -407,6 +453,7 @@ void Form1::resetGame()
     // Back to the window's own text colour: black on the classic light
     // desktop, light on a dark one. The warning above stays red.
     rt::setForeColor(Text3, window()->palette().color(QPalette::WindowText));
+    Text3->setAccessibleDescription(QString());
     Timer2->setInterval(PauseInterval);
     Timer2->setEnabled(false);
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the playing field, the score panel and the game state.
 
+#include "accessibility.h"
 #include "controls.h"
 #include "form.h"
 #include "services.h"
@@ -57,11 +58,14 @@ public:
 
 protected:
     void build(rt::FormWindow *window) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void describeForReaders(rt::FormWindow *window);
-    // What a screen reader hears when the focus is back on "Throw It!": how
-    // the last throw went and the score panel.
+    // The score panel as a screen reader hears it.
+    QString panelForReaders() const;
+    // Tells a screen reader on "Throw It!" how the last throw went, with
+    // the score panel after it.
     void tellScore(const QString &outcome);
     void turnAround();
     void hitTest();
@@ -71,6 +75,9 @@ private:
     void setThrowEnabled(bool enabled);
 
     rt::Services &m_services;
+    QPointer<rt::ReaderNews> m_news;
     bool m_inTick = false;
+    // "Throw It!" had the focus when the pie left, and takes it back when
+    // the throw is over unless the player has moved it meanwhile.
     bool m_throwHadFocus = false;
 };

@@ -60,9 +60,15 @@ QString prepareGameFolder(const QString &delivered, const QString &folder)
         if (present && there.isFile() && sameBytes(source, target))
             continue;
         // A folder the player made read-only still plays with what it has.
-        if (!replaceWithCopy(source, target) && !QFileInfo(target).isFile())
+        // A finer picture (name@2x.bmp) serves scaled screens only, and the
+        // game draws the plain one in its place.
+        if (!replaceWithCopy(source, target) && !QFileInfo(target).isFile()) {
+            const QString plain = QString(name).replace(QStringLiteral("@2x."), QStringLiteral("."));
+            if (plain != name && QFileInfo(to.filePath(plain)).isFile())
+                continue;
             return QStringLiteral("%1 cannot be put into the game folder %2.")
                 .arg(name, QDir::toNativeSeparators(folder));
+        }
     }
     return {};
 }

@@ -13,8 +13,9 @@ namespace rt {
 // lacks or that differs (replacing the file, never writing into it), and
 // the high-score table only when the folder has none, so that a player's
 // own table is never replaced. A file that cannot be refreshed is left as
-// it is so long as it is there. Returns an empty text when the folder
-// can be played in, or else what went wrong.
+// it is so long as it is there, and a finer picture that cannot be added
+// is done without. Returns an empty text when the folder can be played
+// in, or else what went wrong.
 QString prepareGameFolder(const QString &delivered, const QString &folder);
 
 } // namespace rt

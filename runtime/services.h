@@ -31,19 +31,28 @@ public:
 class InputBoxService {
 public:
     virtual ~InputBoxService() = default;
-    // Asks for one line of text over `owner`, with an empty field of at most
-    // maxLength characters (see leftCharacters). Returns what was typed, or
-    // an empty text on Cancel.
+    // Asks for one line of text over `owner`, with an empty field that takes
+    // at most maxLength characters in at most maxUtf8Bytes bytes (see
+    // leftCharacters). Returns what was typed, or an empty text on Cancel.
     virtual QString ask(QWidget *owner, const QString &prompt, const QString &title,
-                        int maxLength) = 0;
+                        int maxLength, int maxUtf8Bytes) = 0;
 };
 
-// The first `count` characters of `text` without its control characters
-// (line breaks, tabs and the like) and without a lone half of a UTF-16
-// pair. Characters count as the player sees them: a letter with its accent
-// is one, however it is encoded, and so is an emoji. The one rule by which
-// the game counts the characters of a name, typed or pasted.
-QString leftCharacters(const QString &text, int count);
+// The first `count` characters of `text` that take no more than
+// maxUtf8Bytes bytes in UTF-8, without its control characters (line
+// breaks, tabs and the like), without the controls that set the direction
+// of the text around them (see withoutDirectionControls) and without a lone
+// half of a UTF-16 pair. Characters count as the player sees them: a letter
+// with its accents is one, however it is encoded, and so is an emoji; none
+// is ever cut. The one rule by which the game takes a name, typed or
+// pasted, and stores it.
+QString leftCharacters(const QString &text, int count, int maxUtf8Bytes);
+
+// `text` without the invisible controls that set the direction of the
+// text after them (embeddings, overrides and isolates: U+202A to U+202E,
+// U+2066 to U+2069), so that a name shown or read among other words keeps
+// its direction to itself.
+QString withoutDirectionControls(QString text);
 
 class RandomService {
 public:

@@ -2,6 +2,7 @@
 // file test and, per platform, sound and program start.
 
 #include "services.h"
+#include "accessibility.h"
 #include "platform_backends.h"
 
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTextBoundaryFinder>
 #include <QValidator>
@@ -56,38 +58,133 @@ public:
         box->setTextFormat(Qt::PlainText);
         box->setText(text);
         box->setStandardButtons(QMessageBox::Ok);
-        // The box sets its own size from its text; a wide enough text
-        // makes room for the whole title.
-        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            // The box sets its own size from its text; a wide enough text
+            // makes room for the whole title.
             label->setMinimumWidth(widthForTitle(shownTitle, box->font()));
+            // A screen reader reads the message and OK; the empty place of
+            // an icon and the strip that holds the button are left out.
+            setReadingOrder(box, QAccessible::AlertMessage,
+                            {{label}, {box->button(QMessageBox::Ok)}});
+        }
         box->exec();
         delete box;
     }
 };
 
-// Keeps an edit field to a name of a number of characters: whatever is
-// typed or pasted goes through leftCharacters, so a paste keeps as much of
-// its start as fits. QLineEdit's own limit counts UTF-16 units and would cut
-// an emoji in half.
-class CharacterLimit final : public QValidator {
+bool setsDirection(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+// Drops what a name may not hold: control characters (a pasted line break
+// must not count, nor end up in a table that keeps one name a line), the
+// controls that set the direction of the text around them, and a lone half
+// of a UTF-16 pair. A cursor position `pos`, when given, stays before the
+// same character.
+QString keptOfName(const QString &text, int *pos = nullptr)
+{
+    QString kept;
+    kept.reserve(text.size());
+    const qsizetype cursor = pos ? *pos : 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            kept += c;
+            kept += text.at(++i);
+        } else if (!c.isSurrogate() && c.category() != QChar::Other_Control
+                   && c != QChar::LineSeparator && c != QChar::ParagraphSeparator
+                   && !setsDirection(c)) {
+            kept += c;
+        } else if (pos && i < cursor) {
+            --*pos;
+        }
+    }
+    return kept;
+}
+
+// The size of `text` in UTF-8; it holds no lone half of a pair.
+qsizetype utf8Size(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (const QChar c : text)
+        bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+    return bytes;
+}
+
+// Keeps an edit field to a name within a limit, by the one rule of
+// leftCharacters. A keystroke that would take the name past the limit is
+// refused and what is there stays, as in a field at its length limit; of a
+// paste, as much of its start as fits goes in where it was put. (The
+// field's own limit counts UTF-16 units, and would cut an emoji in half.)
+class NameLimit final : public QValidator {
 public:
-    CharacterLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
+    NameLimit(int characters, int utf8Bytes, QObject *parent)
+        : QValidator(parent), m_characters(characters), m_utf8Bytes(utf8Bytes)
+    {
+    }
 
     State validate(QString &input, int &pos) const override
     {
-        input = leftCharacters(input, m_limit);
-        pos = std::min(pos, int(input.size()));
+        const QString text = keptOfName(input, &pos);
+        if (fits(text)) {
+            input = m_shown = text;
+            return Acceptable;
+        }
+        // The change put in what lies between the start and the end that
+        // it kept of the text before it: the text after the cursor is
+        // such an end.
+        const QString &before = m_shown;
+        const qsizetype shorter = std::min(before.size(), text.size());
+        qsizetype tail = text.size() - pos;
+        if (tail > shorter || !before.endsWith(QStringView(text).right(tail))) {
+            tail = 0;
+            while (tail < shorter
+                   && text.at(text.size() - 1 - tail) == before.at(before.size() - 1 - tail))
+                ++tail;
+        }
+        qsizetype head = 0;
+        while (head < shorter - tail && text.at(head) == before.at(head))
+            ++head;
+        const QString put = text.mid(head, text.size() - tail - head);
+
+        QString kept = text.left(head) + text.right(tail);
+        if (!fits(kept))
+            return Invalid;
+        qsizetype keptPut = 0;
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, put);
+        for (qsizetype end = characters.toNextBoundary(); end > 0;
+             end = characters.toNextBoundary()) {
+            QString longer = text.left(head) + put.left(end) + text.right(tail);
+            if (!fits(longer))
+                break;
+            kept = std::move(longer);
+            keptPut = end;
+        }
+        if (kept == before)
+            return Invalid;
+        input = m_shown = kept;
+        pos = int(head + keptPut);
         return Acceptable;
     }
 
 private:
-    int m_limit;
+    bool fits(const QString &text) const
+    {
+        return leftCharacters(text, m_characters, m_utf8Bytes).size() == text.size();
+    }
+
+    int m_characters;
+    int m_utf8Bytes;
+    // What the field shows, as last accepted.
+    mutable QString m_shown;
 };
 
 class DialogInputBox final : public InputBoxService {
 public:
-    QString ask(QWidget *owner, const QString &prompt, const QString &title,
-                int maxLength) override
+    QString ask(QWidget *owner, const QString &prompt, const QString &title, int maxLength,
+                int maxUtf8Bytes) override
     {
         QPointer<QInputDialog> dialog = makeDialog<QInputDialog>(owner);
         const QString shownTitle = title.isEmpty() ? appTitle() : title;
@@ -98,7 +195,7 @@ public:
         if (auto *label = dialog->findChild<QLabel *>())
             label->setTextFormat(Qt::PlainText);
         if (auto *edit = dialog->findChild<QLineEdit *>()) {
-            edit->setValidator(new CharacterLimit(maxLength, edit));
+            edit->setValidator(new NameLimit(maxLength, maxUtf8Bytes, edit));
             // The dialog's layout sets its width from what it holds: a
             // field this wide makes room for the whole title.
             const QMargins margins =
@@ -109,7 +206,7 @@ public:
         const bool accepted = dialog->exec() == QDialog::Accepted;
         const QString typed = accepted && dialog ? dialog->textValue() : QString();
         delete dialog;
-        return leftCharacters(typed, maxLength);
+        return leftCharacters(typed, maxLength, maxUtf8Bytes);
     }
 };
 
@@ -141,30 +238,30 @@ public:
 
 } // namespace
 
-QString leftCharacters(const QString &text, int count)
+QString withoutDirectionControls(QString text)
 {
-    // Control characters first: a pasted line break must not count, nor
-    // end up in a table that keeps one name a line.
-    QString kept;
-    kept.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            kept += c;
-            kept += text.at(++i);
-        } else if (!c.isSurrogate() && c.category() != QChar::Other_Control
-                   && c != QChar::LineSeparator && c != QChar::ParagraphSeparator) {
-            kept += c;
-        }
-    }
-    // Then whole characters as the player sees them, as the cursor steps
-    // over them: a letter with its accents, an emoji with its modifiers.
+    text.removeIf(setsDirection);
+    return text;
+}
+
+QString leftCharacters(const QString &text, int count, int maxUtf8Bytes)
+{
+    const QString kept = keptOfName(text);
+    // Whole characters as the player sees them, as the cursor steps over
+    // them: a letter with its accents, an emoji with its modifiers.
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, kept);
+    qsizetype end = 0;
+    qsizetype bytes = 0;
     for (int n = 0; n < count; ++n) {
-        if (characters.toNextBoundary() < 0)
-            return kept;
+        const qsizetype next = characters.toNextBoundary();
+        if (next < 0)
+            break;
+        bytes += utf8Size(QStringView(kept).mid(end, next - end));
+        if (bytes > maxUtf8Bytes)
+            break;
+        end = next;
     }
-    return kept.left(characters.position());
+    return kept.left(end);
 }
 
 std::unique_ptr<MessageBoxService> makeDialogMessageBox()

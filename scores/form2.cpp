@@ -125,8 +125,13 @@ void Form2::fill()
     QStringList rows;
     for (int k = 0; k < scores::TableSize; ++k) {
         const scores::Record &record = loaded.table[k];
-        const QString name = QString::fromStdString(record.name);
-        m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1) + name);
+        // A name keeps its direction to itself, in its row as in what is
+        // read: the controls that would turn the text after it are left
+        // out, and a name written from right to left, which would turn its
+        // whole row around, is set apart from the rank before it.
+        const QString name = rt::withoutDirectionControls(QString::fromStdString(record.name));
+        m_rankLabels[k]->setText(u"#%1 - "_s.arg(k + 1)
+                                 + (name.isRightToLeft() ? u'\u2068' + name + u'\u2069' : name));
         m_scoreLabels[k]->setText(rt::SignedForm(record.score));
         // Read as "rank, name, score"; one arg() for all three, so that a
         // name with "%2" in it stays as it is.

@@ -34,8 +34,11 @@ void GameOverHighScoreStep(rt::Services &services, Form2 &form2, std::int16_t sc
     if (entryRank(loaded.table, score)) {
         const QString typed = services.inputBox->ask(owner, QStringLiteral("Enter your name:"),
                                                      QStringLiteral("You got a high score!"),
-                                                     NameMaxLength);
-        entry = Record{sanitizeName(typed.toStdString()), score};
+                                                     NameMaxLength, int(NameMaxBytes));
+        // The rule that kept the prompt keeps the table: what the player
+        // saw there is what is stored, in whole characters.
+        const QString shown = rt::leftCharacters(typed, NameMaxLength, int(NameMaxBytes));
+        entry = Record{sanitizeName(shown.toStdString()), score};
     } else {
         services.messageBox->show(owner, QStringLiteral("Game Over!"));
     }

@@ -265,9 +265,8 @@ std::string formatRecords(const std::vector<Record> &records)
 
 std::string sanitizeName(std::string_view typed)
 {
-    // The name prompt keeps a name to NameMaxLength characters; whatever
-    // a name holds, its line must stay within MaxLineLength to read back.
-    constexpr std::size_t Room = MaxLineLength - std::string_view("\"\",-32768").size();
+    // Whatever a name holds, its line must stay within MaxLineLength to
+    // read back.
     std::string out;
     std::size_t pos = 0;
     while (pos < typed.size()) {
@@ -282,7 +281,7 @@ std::string sanitizeName(std::string_view typed)
             continue;
         const std::size_t before = out.size();
         appendUtf8(out, c);
-        if (out.size() > Room) {
+        if (out.size() > NameMaxBytes) {
             out.resize(before);
             break;
         }

@@ -27,6 +27,9 @@ inline constexpr int NameMaxLength = 32;
 // than that still read, but a longer line is taken as damage, so that
 // reading a table never has to take in more than ReadLimit bytes.
 inline constexpr std::size_t MaxLineLength = 4096;
+// The most bytes of UTF-8 a name can take and still leave its line room for
+// the quotes, the comma and any score. The name prompt takes no more.
+inline constexpr std::size_t NameMaxBytes = MaxLineLength - std::string_view("\"\",-32768").size();
 // Ten of the longest lines with CR LF. A file that has not shown ten line
 // ends by then cannot be a table whatever follows.
 inline constexpr std::size_t ReadLimit = TableSize * (MaxLineLength + 2);
@@ -86,8 +89,8 @@ std::string formatRecords(const std::vector<Record> &records);
 // A name typed by the player as it will be stored: double quotes become
 // single quotes and control characters are dropped. Bytes that are not
 // UTF-8 become U+FFFD. The name prompt has kept it to NameMaxLength
-// characters already (rt::leftCharacters counts them); a longer name from
-// elsewhere is cut at a whole character where its line would grow past
+// characters in NameMaxBytes bytes already (rt::leftCharacters counts
+// them); a longer name from elsewhere is cut where its line would grow past
 // MaxLineLength, so that it always reads back.
 std::string sanitizeName(std::string_view typed);
 

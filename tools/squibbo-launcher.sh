@@ -10,7 +10,8 @@
 # A delivered file is written under a temporary name in the folder and
 # renamed into place, so a link standing in its place is replaced, never
 # written through; a file that is already the same is left alone, so a
-# folder the player made read-only still starts the game.
+# folder the player made read-only still starts the game, even one that
+# lacks the finer pictures for scaled screens.
 #
 # The build fills in the delivered files and, for the installed launcher in
 # bin/, where the program and the delivered files lie relative to it, so a
@@ -84,7 +85,11 @@ mkdir -p "$game_dir" || { say "cannot make the game folder $game_dir"; exit 1; }
 
 # Puts the delivered file $1 into the game folder unless the same is there.
 # An older copy that cannot be replaced (a read-only folder) is kept, with
-# a warning; a missing one that cannot be put there stops the start.
+# a warning. A finer picture (name@2x.bmp beside name.bmp) serves screens
+# scaled above 1 only, and the game draws the plain one in its place: one
+# that cannot be added is noted in not_added. Any other missing file that
+# cannot be put there stops the start.
+not_added=()
 deliver() {
   local src=$data/$1 dst=$game_dir/$1 tmp
   if [ -f "$dst" ] && [ ! -L "$dst" ] && cmp -s "$src" "$dst"; then
@@ -101,6 +106,11 @@ deliver() {
     say "could not update $dst; the game uses the copy that is there"
     return 0
   fi
+  local plain=${1/@2x./.}
+  if [ "$plain" != "$1" ] && [ -f "$game_dir/$plain" ]; then
+    not_added+=("$1")
+    return 0
+  fi
   say "cannot put $1 into the game folder $game_dir"
   return 1
 }
@@ -108,6 +118,9 @@ deliver() {
 for f in "${delivered[@]}"; do
   [ "$f" = "$table_name" ] || deliver "$f" || exit 1
 done
+if [ ${#not_added[@]} -gt 0 ]; then
+  say "could not add ${not_added[*]} to the game folder $game_dir; the game draws the plain pictures in their place"
+fi
 
 # The starting table, only when the folder has none. Never overwrite the
 # player's own table: ln makes the name only where nothing is, a link to a

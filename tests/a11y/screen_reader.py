@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The game as a screen reader meets it: the real game on an Xvfb of its own
 with private session and AT-SPI buses, read through pyatspi as Orca does over
-two whole games, one ending in "Game Over!", one in the name prompt.
+two whole games, one ending in "Game Over!", one in the name prompt, with the
+events that a reader hears: the focus and the news of each throw.
 Usage: screen_reader.py GAME XVFB_HELPER DELIVERED_FILE..."""
 import contextlib
 import ctypes
@@ -23,9 +24,17 @@ def fail(message):
     raise AssertionError(message)
 
 
+def pump():
+    # Hands the events that have come in to the listeners.
+    from gi.repository import GLib
+    while GLib.MainContext.default().iteration(False):
+        pass
+
+
 def wait_for(what, probe, seconds=60):
     deadline, error = time.monotonic() + seconds, None
     while time.monotonic() < deadline:
+        pump()
         if player.poll() is not None:
             fail(f"the game ended with status {player.returncode} while waiting for {what}")
         try:
@@ -137,7 +146,31 @@ def check(atspi):
         for o in walk(root):
             # Nothing unnamed, nothing that only fills.
             if not o.name.strip() or o.getRoleName() == "filler":
-                fail(f"in {root.name!r}: a {o.getRoleName()} named {o.name!r}")
+                fail(f"in {root.name!r}: a {o.getRoleName()} named {o.name!r} among "
+                     f"{[(x.getRoleName(), x.name) for x in walk(root)]}")
+
+    def has(node, *states):
+        return all(node.getState().contains(state) for state in states)
+
+    def key(name):
+        subprocess.run(["xdotool", "key", name], check=True)
+
+    # What a reader hears without moving: news said as an announcement (Qt
+    # 6.8 on) or as a notification that shows; and where the focus goes.
+    heard, focused = [], []
+
+    def listen(event):
+        with contextlib.suppress(Exception):  # an object that goes as it is read
+            if event.type == "object:announcement":
+                heard.append(str(event.any_data))
+            elif event.type.startswith("object:state-changed:showing") and event.detail1 and (
+                    event.source.getRoleName() == "notification"):
+                heard.append(event.source.name)
+            elif event.type.startswith("object:state-changed:focused") and event.detail1:
+                focused.append(event.source.name)
+    atspi.Registry.registerEventListener(listen, "object:announcement",
+                                         "object:state-changed:showing",
+                                         "object:state-changed:focused")
 
     main = wait_for("the main window", lambda: window("Squibbo!"))
     looks_right(main, "frame")
@@ -158,6 +191,14 @@ def check(atspi):
     tops = [o.queryComponent().getExtents(atspi.DESKTOP_COORDS).y for o in children(about)]
     if tops != sorted(tops) or named(about, "A cream pie") is None:
         fail(f"the About window does not read from the top down: {tops}")
+    # A reader says the unrelated labels of three words and more as a
+    # dialog opens; the title and the version must be among them. The
+    # picture is no Tab stop.
+    said = [o.name for o in walk(about) if o.getRoleName() == "label" and not o.getRelationSet()
+            and len(o.name.split()) >= 3 and o.name not in about.name]
+    if not any(re.fullmatch(r"Squibbo, version \d+\.\d+\.\d+", n) for n in said) or has(
+            named(about, "A cream pie"), atspi.STATE_FOCUSABLE):
+        fail(f"the About window opens saying {said}, its picture a Tab stop or not")
     close("About Squibbo")
 
     def high_scores(expected):
@@ -173,56 +214,100 @@ def check(atspi):
             fail(f"the High Scores window reads {parts} ({scores.description!r})")
         close("High Scores")
 
-    throw_reads = re.compile(r"(?:Hit, (\d+) points|Miss, 100 points off)\. "
-                             r"Score (-?\d+), hits (\d+), misses (\d+)\.")
+    numbers = r"Score (-?\d+), hits (\d+), misses (\d+), speed (\d+)\.(?: (\d) miss(?:es)? left\.)?"
+    news = re.compile(r"(?:Hit, (\d+) points|Miss, 100 points off)\. " + numbers)
+
+    def panel_reads(score, hits, misses):
+        left = 10 - misses if misses >= 8 else None
+        return [int(label.name) for label in panel[:3]] == [score, hits, misses] and (
+            panel[2].description == (f"{left} miss{'es' if left > 1 else ''} left" if left else ""))
+
+    def away_and_back(expected):
+        # Tab to "About" and back: Throw It! reads what it holds now, and
+        # nothing is said meanwhile.
+        del heard[:]
+        key("Tab")
+        wait_for("About", lambda: has(named(main, "About"), atspi.STATE_FOCUSED))
+        key("shift+Tab")
+        wait_for("Throw It!", lambda: has(throw, atspi.STATE_FOCUSED))
+        if not re.fullmatch(expected, throw.description) or heard:
+            fail(f"back on Throw It! it reads {throw.description!r}, and {heard} was said")
 
     def play_to_the_end():
-        score = hits = misses = 0
+        score = hits = misses = throws = 0
         while True:
-            before = throw.description
-            wait_for("Throw It! ready", lambda: throw.getState().contains(atspi.STATE_FOCUSED)
-                     and throw.getState().contains(atspi.STATE_ENABLED))
+            throws += 1
+            wait_for("Throw It! ready", lambda: has(throw, atspi.STATE_FOCUSED, atspi.STATE_ENABLED))
+            del heard[:], focused[:]
             press(throw)
 
-            # The throw is over when the focus is back on the button with
-            # news, the game when a dialog opens.
+            # The throw is over when its news is out and the button is
+            # back, the game when a dialog opens.
             def over():
                 dialogs = [w for w in children(app()) if w.getRoleName() in ("dialog", "alert")
                            and w.getState().contains(atspi.STATE_SHOWING)]
-                state = throw.getState()
-                return dialogs or (state.contains(atspi.STATE_FOCUSED) and state.contains(
-                    atspi.STATE_ENABLED) and throw.description != before)
+                return dialogs or (heard and has(throw, atspi.STATE_FOCUSED, atspi.STATE_ENABLED))
 
             done = wait_for("the end of the throw", over)
+            pump()
             if done is not True:
                 return done[0], score - 100
-            said = throw_reads.fullmatch(throw.description)
-            points = int(said[1]) if said and said[1] else -100
+            said = news.fullmatch(heard[0])
+            if not said:
+                fail(f"a throw was heard as {heard}")
+            points = int(said[1]) if said[1] else -100
             score, hits, misses = score + points, hits + (points >= 0), misses + (points < 0)
-            if not said or [int(n) for n in said.groups()[1:]] != [score, hits, misses] or [
-                    int(label.name) for label in panel[:3]] != [score, hits, misses]:
-                fail(f"after a throw Throw It! reads {throw.description!r}, the panel "
-                     f"{[label.name for label in panel]}, the score was {score}")
+            # Heard once, while the focus stayed on the button, which tells
+            # nothing old meanwhile.
+            if len(heard) != 1 or set(focused) - {"Throw It!"} or [
+                    int(n) for n in said.groups()[1:4]] != [score, hits, misses] or (
+                    said[5] != panel[3].name.strip()) or not panel_reads(score, hits, misses) or (
+                    (said[6] and int(said[6])) != (10 - misses if misses >= 8 else None)) or (
+                    throw.description not in ("", heard[0][heard[0].index("Score"):])):
+                fail(f"a throw was heard as {heard} with the focus on {focused}, the panel "
+                     f"{[(label.name, label.description) for label in panel]}, the button "
+                     f"{throw.description!r}; the score was {score}")
+            if throws == 1:
+                away_and_back(numbers)
 
-    # A table that no game beats ends in "Game Over!" with the final score.
+    # A table that no game beats ends in "Game Over!" with the final score,
+    # said once; the box reads as its message and OK, nothing more.
     table("Ace", 32767)
     dialog, final = play_to_the_end()
-    if named(dialog, "Game Over!") is None or (
-            dialog.description != f"Game Over! Final score: {final}."):
-        fail(f"the game ends in {[o.name for o in walk(dialog)]} ({dialog.description!r})")
+    wait_for("the focus on OK", lambda: has(named(dialog, "OK"), atspi.STATE_FOCUSED))
+    looks_right(dialog, "alert")
+    texts = [t for o in walk(dialog) for t in (o.name, o.description)]
+    if named(dialog, f"Game Over! Final score: {final}.") is None or sum(
+            t.count("Game Over!") for t in texts) != 1 or [
+            o.name for o in walk(dialog) if has(o, atspi.STATE_FOCUSED)] != ["OK"] or [
+            r for o in walk(dialog) for r in o.getRelationSet()
+            if not all(r.getTarget(i).name.strip() for i in range(r.getNTargets()))]:
+        fail(f"the game ends in {texts}, the focus on "
+             f"{[o.name for o in walk(dialog) if has(o, atspi.STATE_FOCUSED)]}, relations to "
+             f"{[[r.getTarget(i).name for i in range(r.getNTargets())] for o in walk(dialog) for r in o.getRelationSet()]}")
+    del heard[:]
     press(named(dialog, "OK"))
     high_scores([f"{k}, Ace {k}, 32767" for k in range(1, 11)])
-    wait_for("the new game", lambda: throw.getState().contains(atspi.STATE_FOCUSED))
-    if not throw.description.startswith(f"Game over with a score of {final}. New game. Score 0"):
-        fail(f"after the game Throw It! reads {throw.description!r}")
+    # Back on Throw It!, the end of the game is said once, and no more.
+    wait_for("the end of the game", lambda: heard and has(throw, atspi.STATE_FOCUSED))
+    pump()
+    if heard != [f"Game over with a score of {final}. New game. Score 0, hits 0, misses 0, "
+                 "speed 100."] or throw.description != "Score 0, hits 0, misses 0, speed 100.":
+        fail(f"after the game {heard} was said, and Throw It! reads {throw.description!r}")
+    away_and_back(r"Score 0, hits 0, misses 0, speed 100\.")
 
-    # One that every game beats asks for the name and says the score.
+    # One that every game beats asks for the name, with the score said once.
     table("Novice", -32768)
     dialog, final = play_to_the_end()
-    if dialog.name != "You got a high score!" or dialog.description != f"Final score: {final}.":
-        fail(f"the name prompt {dialog.name!r} reads {dialog.description!r}")
-    next(o for o in walk(dialog) if o.getRoleName() == "text").queryEditableText(
-        ).setTextContents("Tester")
+    field = next(o for o in walk(dialog) if o.getRoleName() == "text")
+    question = f"Final score: {final}. Enter your name:"
+    # The field reads as its label, once.
+    texts = [t for o in walk(dialog) for t in (o.name, o.description) if o != field] + [
+        field.description]
+    if dialog.name != "You got a high score!" or sum(t.count("Final score") for t in texts) != 1 or (
+            labelled_by(dialog, question) != field or field.name not in ("", question)):
+        fail(f"the name prompt {dialog.name!r} reads {texts}, its field {field.name!r}")
+    field.queryEditableText().setTextContents("Tester")
     press(named(dialog, "OK"))
     high_scores([f"1, Tester, {final}"] + [f"{k + 1}, Novice {k}, -32768" for k in range(1, 10)])
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The launcher against a hostile or unusual home: HOME unset, a relative
-# XDG_DATA_HOME, delivered files replaced by links, a read-only game folder,
+# XDG_DATA_HOME, delivered files replaced by links, a read-only game folder
+# (complete, with an old file, without a file, without the finer pictures),
 # the player's own table, a dangling link for the table. The game itself is
 # stood in for by a small program that notes the folder it was started in.
 # Run as root, the cases that need permissions to hold run as nobody.
@@ -124,6 +125,13 @@ check "an old file in a read-only folder is told" said "could not update"
 chmod 755 "$game"; rm "$game/fling2.wav"; chmod 555 "$game"
 check "read-only folder without a file ends with exit 1" fails launch "$home" HOME="$home"
 check "the missing file is named" said "cannot put fling2.wav into the game folder"
+# One complete for a release before the finer pictures: the game draws the
+# plain ones in their place, and hears once what could not be added.
+chmod 755 "$game"; cp "$work/data/fling2.wav" "$game/"; rm "$game"/*@2x.*; chmod 555 "$game"
+check "read-only folder without the finer pictures" launch "$home" HOME="$home"
+check "read-only folder without the finer pictures starts the game" started_in "$game"
+check "the finer pictures not added are told once" \
+  test "$(grep -c "could not add wendo@2x.bmp pied@2x.bmp to the game folder" "$work/said")" = 1
 chmod 755 "$game"
 
 # The table as a dangling link: nothing is written through it.

@@ -49,6 +49,7 @@ private Q_SLOTS:
         QTest::newRow("an old picture is replaced") << "old picture" << "own table";
         QTest::newRow("a picture linking elsewhere is replaced, not written through") << "linked picture" << "own table";
         QTest::newRow("a dangling link as the table is not followed") << "dangling table" << "<none>";
+        QTest::newRow("a finer picture that cannot be added is done without") << "blocked finer" << "own table";
     }
     void fillsTheFolder()
     {
@@ -66,12 +67,17 @@ private Q_SLOTS:
         }
         if (before == QLatin1String("dangling table"))
             QVERIFY(QFile::link(outside, game(QStringLiteral("squibbo.hi"))));
+        // A folder in its place stops even root, as a read-only game folder
+        // stops a player.
+        const QString blocked = before == QLatin1String("blocked finer") ? QStringLiteral("pied@2x.bmp") : QString();
+        if (!blocked.isEmpty())
+            QVERIFY(QDir().mkpath(game(blocked + QStringLiteral("/in the way"))));
 
         QCOMPARE(rt::prepareGameFolder(delivered(QString()), game(QString())), QString());
 
         for (const char *file : rt::DeliveredFiles) {
             const QString name = QString::fromLatin1(file);
-            if (name != QLatin1String(rt::HighScoreFile))
+            if (name != QLatin1String(rt::HighScoreFile) && name != blocked)
                 QCOMPARE(bytesOf(game(name)), bytesOf(delivered(name)));
         }
         QCOMPARE(bytesOf(game(QStringLiteral("squibbo.hi"))), table.toUtf8());

@@ -18,6 +18,8 @@
 #include <QScopeGuard>
 #include <QtTest>
 
+#include <map>
+
 #include <sys/stat.h>
 #ifdef __linux__
 #include <sys/mount.h>
@@ -487,13 +489,24 @@ void HighScoresTest::nameLimitCountsCharacters_data()
     QTest::newRow("paste a and 5000 emoji") << QStringList{} << "a" + emoji.repeated(5000) << "a" + emoji.repeated(31);
     QTest::newRow("paste a line break") << QStringList{} << "ab\r\ncd" << "abcd";
     QTest::newRow("paste a lone half of a pair") << QStringList{} << "a" + QString(QChar(0xD83D)) + "b" << "ab";
+    // A full name takes no more keys and loses nothing; a paste goes in
+    // where the cursor is and leaves it after what it put in.
+    const QString full = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEF");
+    QTest::newRow("a key into a full name") << QStringList{full, "<home>", "<right>", "Z"} << none << full;
+    QTest::newRow("a key after a paste without its tab") << QStringList{"XY", "<left>", "<paste>", "Z"} << "a\tb" << "XabZY";
+    // No more than a line of the table holds, in whole characters.
+    const QString heavy = 'a' + QString(200, QChar(0x0301));
+    QTest::newRow("paste 32 letters with 200 accents each") << QStringList{} << heavy.repeated(32) << heavy.repeated(10);
+    QTest::newRow("paste controls that turn the text around")
+        << QStringList{"Ann"} << QStringLiteral("\u202E\u2067x\u2069\u202C") << "Annx";
 }
 
 // The real name prompt keeps to 32 characters, an emoji or a letter with
 // its accent being one, and never stores half of one: typed into the
 // dialog key by key (an emoji comes as one key press with both halves, as
-// an input method sends it) or pasted from the clipboard, accepted with
-// Enter, and read back from the file's bytes.
+// an input method sends it; "<home>", "<left>", "<right>" and "<paste>" are
+// those keys) or pasted from the clipboard at the end, accepted with Enter,
+// and read back from the file's bytes, which hold what the prompt showed.
 void HighScoresTest::nameLimitCountsCharacters()
 {
     QFETCH(QStringList, keys);
@@ -504,7 +517,7 @@ void HighScoresTest::nameLimitCountsCharacters()
     QVERIFY(writeBytes(dir.file("squibbo.hi"), Standard));
     Game game(dir);
     game.services.inputBox = rt::makeDialogInputBox();
-    QString prompt;
+    QString prompt, shown;
     Qt::TextFormat promptFormat = Qt::AutoText;
     int titleWidth = 0, dialogWidth = 0;
     QWidget mainWindow, *promptOwner = nullptr;
@@ -520,17 +533,24 @@ void HighScoresTest::nameLimitCountsCharacters()
         titleFont.setBold(true);
         titleWidth = QFontMetrics(titleFont).horizontalAdvance(input->windowTitle());
         dialogWidth = input->width();
-        for (const QString &key : keys) {
-            if (key.size() == 2 && key.at(0).isHighSurrogate()) {
-                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, key, Qt::NoModifier);
-            } else {
-                QTest::keyClicks(edit, key);
-            }
-        }
-        if (!pasted.isEmpty()) {
+        const std::map<QString, Qt::Key> moves{{"<home>", Qt::Key_Home}, {"<left>", Qt::Key_Left}, {"<right>", Qt::Key_Right}};
+        const auto paste = [&] {
             QGuiApplication::clipboard()->setText(pasted);
             QTest::keySequence(edit, QKeySequence::Paste);
+        };
+        for (const QString &key : keys) {
+            if (key == QLatin1String("<paste>"))
+                paste();
+            else if (moves.count(key))
+                QTest::keyClick(edit, moves.at(key));
+            else if (key.size() == 2 && key.at(0).isHighSurrogate())
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, key, Qt::NoModifier);
+            else
+                QTest::keyClicks(edit, key);
         }
+        if (!pasted.isEmpty() && !keys.contains(QStringLiteral("<paste>")))
+            paste();
+        shown = edit->text();
         QTest::keyClick(edit, Qt::Key_Return);
     });
 
@@ -542,6 +562,7 @@ void HighScoresTest::nameLimitCountsCharacters()
     // Wide enough for a title bar to show "You got a high score!" whole,
     // beside the frame's icon and its buttons.
     QVERIFY2(dialogWidth >= titleWidth + 120, qPrintable(QStringLiteral("%1 px wide for a title of %2 px").arg(dialogWidth).arg(titleWidth)));
+    QCOMPARE(shown, stored);
     QCOMPARE(readBytes(dir.file("squibbo.hi")), standardWith(3, "\"" + stored.toUtf8() + "\",650"));
 }
 
@@ -618,22 +639,37 @@ void HighScoresTest::windowFollowsItsDesign()
     QCOMPARE(w->findChild<QLabel *>("Label1")->text(), QStringLiteral("High Scores"));
 }
 
+// Each name keeps its direction to itself: the controls that would turn
+// the text after it around are left out of its row and of what is read,
+// and a name written from right to left leaves its rank at the left.
 void HighScoresTest::windowListsFirstTenRecords()
 {
     GameFolder dir;
     QVERIFY(dir.isValid());
     QVERIFY(writeBytes(dir.file("squibbo.hi"), tableBytes({{"Champ", 1250}, {"", -300}, {"Zero", 0}, {"D", -1}, {"E", -2},
-                                              {"F", -3}, {"G", -4}, {"H", -5}, {"I", -6}, {"Last", -32768},
+                                              {"F", -3}, {"\u202EG\u2066", -4}, {"\u05D7\u05D9\u05D4", -5}, {"I", -6}, {"Last", -32768},
                                               {"Hidden", -32768}})));
     Game game(dir);
     game.form2.Open();
     const QStringList ranks = {"#1 - Champ", "#2 - ", "#3 - Zero", "#4 - D", "#5 - E",
-                               "#6 - F", "#7 - G", "#8 - H", "#9 - I", "#10 - Last"};
+                               "#6 - F", "#7 - G", "", "#9 - I", "#10 - Last"};
     const QStringList scores = {" 1250", "-300", " 0", "-1", "-2", "-3", "-4", "-5", "-6", "-32768"};
     for (int k = 1; k <= 10; ++k) {
-        QCOMPARE(game.rankText(k), ranks[k - 1]);
+        if (!ranks[k - 1].isEmpty())
+            QCOMPARE(game.rankText(k), ranks[k - 1]);
         QCOMPARE(game.scoreText(k), scores[k - 1]);
     }
+    const auto *row7 = game.form2.window()->findChild<QLabel *>("Label8");
+    QCOMPARE(row7->accessibleName(), QStringLiteral("7, G, -4"));
+    QVERIFY(game.form2.window()->accessibleDescription().contains(QStringLiteral(" 7, G, -4. 8, \u05D7\u05D9\u05D4, -5. 9,")));
+    // The eighth row starts at the left edge, as the others do.
+    const QImage row8 = game.form2.window()->findChild<QLabel *>("Label9")->grab().toImage();
+    int left = row8.width();
+    for (int x = 0; x < row8.width() && left == row8.width(); ++x)
+        for (int y = 0; y < row8.height(); ++y)
+            if (qGray(row8.pixel(x, y)) < 128)
+                left = x;
+    QVERIFY2(left < 4, qPrintable(QStringLiteral("the row's text starts %1 px from its left").arg(left)));
 }
 
 void HighScoresTest::activationRereadsFile()

@@ -48,7 +48,8 @@ public:
         int maxLength;
         QWidget *owner;
     };
-    QString ask(QWidget *owner, const QString &prompt, const QString &title, int maxLength) override
+    QString ask(QWidget *owner, const QString &prompt, const QString &title, int maxLength,
+                int maxUtf8Bytes) override
     {
         asked.push_back({prompt, title, maxLength, owner});
         if (onAsk)
@@ -57,7 +58,7 @@ public:
             return {};
         QString answer = answers.front();
         answers.pop_front();
-        return leftCharacters(answer, maxLength);
+        return leftCharacters(answer, maxLength, maxUtf8Bytes);
     }
     std::deque<QString> answers;
     std::vector<Asked> asked;
