@@ -17,6 +17,9 @@
 #include <QDir>
 #include <QIcon>
 
+#include <functional>
+#include <utility>
+
 #ifdef Q_OS_WIN
 #include "gamefolder.h"
 #endif
@@ -46,6 +49,35 @@ QString playersFolder(QString &problem)
     return programFolder;
 }
 #endif
+
+// Runs `then` in `context` once `window` has drawn its first frame.
+void afterFirstFrame(QWidget *window, QObject *context, std::function<void()> then)
+{
+    class Watcher final : public QObject {
+    public:
+        Watcher(QWidget *window, QObject *context, std::function<void()> then)
+            : QObject(window), m_context(context), m_then(std::move(then))
+        {
+            window->installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && m_then) {
+                // Once this frame is drawn and handed over.
+                QMetaObject::invokeMethod(m_context, std::exchange(m_then, nullptr), Qt::QueuedConnection);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QObject *m_context;
+        std::function<void()> m_then;
+    };
+    new Watcher(window, context, std::move(then));
+}
 
 } // namespace
 
@@ -86,6 +118,14 @@ frmAbout &Program::about()
     return *m_about;
 }
 
+void Program::start()
+{
+    Form1 &main = form1();
+    main.Show();
+    if (main.window())
+        afterFirstFrame(main.window(), this, [this] { m_services.sound->prepare(); });
+}
+
 int Program::run(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -115,6 +155,6 @@ int Program::run(int argc, char **argv)
     Program program(rt::Services::platform(folder));
     if (!problem.isEmpty())
         program.m_services.messageBox->show(nullptr, problem);
-    program.form1().Show();
+    program.start();
     return QApplication::exec();
 }

@@ -29,6 +29,9 @@ public:
     Form2 &form2();
     frmAbout &about();
 
+    // Shows the main window; once it is on the screen, the sound gets ready.
+    void start();
+
     // Sets up the application (name, icon, fonts, timers and, on Windows,
     // the player's folder) and shows the main window.
     static int run(int argc, char **argv);

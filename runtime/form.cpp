@@ -3,17 +3,35 @@
 #include "twips.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace rt {
+namespace {
+
+// On Wayland a window's update requests come when the compositor calls for
+// the next frame (Qt asks for that call with every picture it hands over).
+bool compositorCallsTheFrames()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace
 
 FormWindow::FormWindow(const QString &name)
     : QWidget(nullptr)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] { drawFrame(false); });
 }
 
 void FormWindow::setClientSize(int widthTwips, int heightTwips)
@@ -23,10 +41,85 @@ void FormWindow::setClientSize(int widthTwips, int heightTwips)
 
 bool FormWindow::event(QEvent *e)
 {
+    // Qt asks to draw what has changed; it waits for the next frame.
+    if (e->type() == QEvent::UpdateRequest && waitForFrame())
+        return true;
     const bool result = QWidget::event(e);
     if (e->type() == QEvent::WindowActivate)
         Q_EMIT activated();
     return result;
+}
+
+bool FormWindow::waitForFrame()
+{
+    QWindow *handle = windowHandle();
+    // The frame itself draws, and so does a window that is not made yet.
+    if (m_drawing || !handle)
+        return false;
+    if (m_frameDue)
+        return true;
+    m_frameDue = true;
+    if (compositorCallsTheFrames()) {
+        if (m_paced != handle) {
+            if (m_paced)
+                m_paced->removeEventFilter(this);
+            m_paced = handle;
+            handle->installEventFilter(this);
+        }
+        handle->requestUpdate();
+        return true;
+    }
+    // Elsewhere a frame follows the last one by the screen's refresh period.
+    const qreal hertz = handle->screen() ? handle->screen()->refreshRate() : 60.0;
+    const qint64 periodNs = static_cast<qint64>(1e9 / std::max(hertz, 1.0));
+    const qint64 leftNs = m_sinceFrame.isValid() ? periodNs - m_sinceFrame.nsecsElapsed() : 0;
+    m_frameTimer.start(static_cast<int>(std::max<qint64>(0, (leftNs + 999'999) / 1'000'000)));
+    return true;
+}
+
+bool FormWindow::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == m_paced) {
+        switch (e->type()) {
+        case QEvent::UpdateRequest: {
+            // Qt asks for a whole new picture itself when the frame it draws
+            // around the window comes or goes, or the scale changes: the
+            // window is drawn whole then, as Qt would draw it.
+            const bool whole = m_paced->frameMargins() != m_paintedMargins
+                || m_paced->devicePixelRatio() != m_paintedRatio;
+            drawFrame(whole);
+            return true;
+        }
+        case QEvent::Expose:
+        case QEvent::PlatformSurface:
+            // The window draws all anew on its way to the screen, or has
+            // no surface to draw on: no frame is held back any longer.
+            m_frameDue = false;
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void FormWindow::drawFrame(bool whole)
+{
+    m_frameDue = false;
+    m_frameTimer.stop();
+    m_sinceFrame.start();
+    m_drawing = true;
+    if (whole) {
+        repaint();
+    } else {
+        QEvent update(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(this, &update);
+    }
+    m_drawing = false;
+    if (QWindow *handle = windowHandle()) {
+        m_paintedMargins = handle->frameMargins();
+        m_paintedRatio = handle->devicePixelRatio();
+    }
 }
 
 void FormWindow::closeEvent(QCloseEvent *e)

@@ -5,15 +5,22 @@
 // object and its fields stay. Show opens the window modeless and without an
 // owner, or brings it to the front when it is open already.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 class QPushButton;
+class QWindow;
 
 namespace rt {
 
-// The top-level widget of a loaded form.
+// The top-level widget of a loaded form. It draws what changed at most once
+// per frame of its screen, however often its controls change: on Wayland
+// when the compositor calls for the next frame, elsewhere no more often
+// than the screen refreshes. Each frame shows the controls as they are by
+// then.
 class FormWindow : public QWidget {
     Q_OBJECT
 public:
@@ -38,11 +45,26 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Holds back the drawing Qt asks for until the next frame; false where
+    // it draws at once.
+    bool waitForFrame();
+    // Draws what has changed, or the whole window.
+    void drawFrame(bool whole);
+
+    // The platform window whose update requests bring the frames.
+    QPointer<QWindow> m_paced;
+    QTimer m_frameTimer;
+    QElapsedTimer m_sinceFrame;
+    QMargins m_paintedMargins;
+    qreal m_paintedRatio = 0;
+    bool m_frameDue = false;
+    bool m_drawing = false;
     QPoint m_origin;
     QPointer<QPushButton> m_default;
     QPointer<QPushButton> m_cancel;

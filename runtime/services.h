@@ -17,6 +17,10 @@ public:
     // Plays a wave file of the game folder in the background. A missing or
     // unplayable file plays nothing.
     virtual void play(const QString &relativeName) = 0;
+    // Gets ready to play at once: the program calls it as soon as its main
+    // window is on the screen, which a sound server's answer need not hold
+    // up. A sound asked for earlier still plays, perhaps a little late.
+    virtual void prepare() {}
 };
 
 class MessageBoxService {

@@ -15,11 +15,12 @@
 // QAudioSink in Qt 6.4 came 0.25 to 2 s late. The test in tests/audio
 // listens to the sink and holds this way to every sound on time.
 //
-// The stream is opened as the game starts and stays open, carrying silence
-// between sounds, to the end of the game: closing it after a quiet spell
-// and opening it again lost a sound now and then (2 of 88 plays in one
-// measured run), and opening it at the first throw made that throw up to
-// 76 ms late.
+// The stream opens as soon as the game's window is on the screen (prepare)
+// and stays open, carrying silence between sounds, to the end of the game:
+// closing it after a quiet spell and opening it again lost a sound now and
+// then (2 of 88 plays in one measured run), and opening it at the first
+// throw made that throw up to 76 ms late. Opened any earlier, the sound
+// server's answer would hold up the window.
 //
 // Without a sound server nothing plays, one line on standard error says
 // so, and the game goes on. Every few seconds a play tries the server
@@ -104,8 +105,6 @@ public:
         SDL_SetHint(SDL_HINT_AUDIODRIVER, "pulseaudio");
         SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Squibbo");
         SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Game sounds");
-        if (startAudio())
-            open();
     }
 
     ~SdlSound() override
@@ -126,6 +125,8 @@ public:
         SDL_UnlockAudioDevice(m_device);
         SDL_PauseAudioDevice(m_device, 0);
     }
+
+    void prepare() override { open(); }
 
 private:
     // SDL's audio thread: the rest of the current sound, then silence.

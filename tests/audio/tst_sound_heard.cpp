@@ -98,6 +98,8 @@ private:
         // The service lives to the end: a faulty one may hang on its way out,
         // and the figures and the verdict come first.
         std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(m_folder.path());
+        // As the program does once its window shows.
+        sound->prepare();
         const std::vector<Play> plays = gamePattern(kThrows, 20240611);
         MonitorRecorder recorder;
         QString why;

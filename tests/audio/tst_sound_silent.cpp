@@ -41,6 +41,7 @@ int playWithoutServer()
         }
     });
     std::unique_ptr<rt::SoundService> sound = rt::makePlatformSound(QDir::currentPath());
+    sound->prepare();
     qint64 longestNs = 0;
     const auto play = [&](const char *name) {
         QElapsedTimer call;

@@ -125,6 +125,18 @@ private Q_SLOTS:
         QCOMPARE(lastClosed.count(), 1);
         QVERIFY(clock.elapsed() < 5000);
     }
+
+    void theSoundGetsReadyOnceTheMainWindowIsDrawn()
+    {
+        GameFolder dir;
+        rt::testing::Doubles doubles;
+        Program program{doubles.services(dir.path())};
+        program.start();
+        // The window waits for no sound server.
+        QCOMPARE(doubles.sound->prepared, 0);
+        QVERIFY(QTest::qWaitForWindowExposed(program.form1().window()));
+        QTRY_COMPARE(doubles.sound->prepared, 1);
+    }
 };
 
 QTEST_MAIN(ProgramTest)

@@ -6,8 +6,10 @@
 #include "form.h"
 #include "numbers.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -209,6 +211,45 @@ private Q_SLOTS:
         QCOMPARE(window.origin(), QPoint(0, 0));
         QCOMPARE(label->pos(), QPoint(8, 8));
         QCOMPARE(box->pos(), QPoint(30, 40));
+    }
+
+    // A picture moved every 7 ms, as the game tick moves Wendo, is drawn no
+    // more often than the screen refreshes, and the last frame shows it
+    // where it was put last.
+    void aWindowDrawsAtMostOncePerRefresh()
+    {
+        rt::FormWindow window(QStringLiteral("Form"));
+        window.setClientSize(3000, 1500);
+        auto *box = new rt::PictureBox(&window, QStringLiteral("Picture1"), rt::Picture(),
+                                       {.left = 300, .top = 600, .width = 150, .height = 150}, 1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        struct Frames : QObject {
+            int count = 0;
+            QPoint at;
+            bool eventFilter(QObject *o, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint) {
+                    ++count;
+                    at = static_cast<QWidget *>(o)->pos();
+                }
+                return false;
+            }
+        } frames;
+        box->installEventFilter(&frames);
+        int moves = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        connect(&tick, &QTimer::timeout, [&] { box->Move(300.0f + 45.0f * float(++moves % 40)); });
+        QElapsedTimer clock;
+        clock.start();
+        tick.start(7);
+        QTRY_VERIFY(moves >= 100);
+        tick.stop();
+        const double refreshes = double(clock.elapsed()) * window.screen()->refreshRate() / 1000.0;
+        QVERIFY2(frames.count <= refreshes + 2,
+                 qPrintable(QStringLiteral("%1 frames in %2 refreshes").arg(frames.count).arg(refreshes)));
+        QTRY_COMPARE(frames.at, box->pos());
     }
 
     void enterAndEscapePressTheirButtons()

@@ -12,11 +12,14 @@
 
 namespace rt::testing {
 
-// Remembers every sound asked for, in order.
+// Remembers every sound asked for, in order, and how often it was told to
+// get ready.
 class RecordingSound final : public SoundService {
 public:
     void play(const QString &name) override { played.append(name); }
+    void prepare() override { ++prepared; }
     QStringList played;
+    int prepared = 0;
 };
 
 // Records each message and, if set, runs `onShow` while the "dialog" is
