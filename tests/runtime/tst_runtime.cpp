@@ -224,19 +224,23 @@ private Q_SLOTS:
                                        {.left = 300, .top = 600, .width = 150, .height = 150}, 1);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // A moved picture is copied in the window's picture; what it
+        // uncovers, the window draws.
         struct Frames : QObject {
+            QWidget *box = nullptr;
             int count = 0;
             QPoint at;
-            bool eventFilter(QObject *o, QEvent *e) override
+            bool eventFilter(QObject *, QEvent *e) override
             {
                 if (e->type() == QEvent::Paint) {
                     ++count;
-                    at = static_cast<QWidget *>(o)->pos();
+                    at = box->pos();
                 }
                 return false;
             }
         } frames;
-        box->installEventFilter(&frames);
+        frames.box = box;
+        window.installEventFilter(&frames);
         int moves = 0;
         QTimer tick;
         tick.setTimerType(Qt::PreciseTimer);
