@@ -354,21 +354,27 @@ def settle(window, action):
     stays so through half a second of pictures: a desktop that ignores an
     action brings no event to wait for. In every picture the window's content
     must be whole."""
-    broken, since = 0, None
+    broken, since, seen = 0, None, ""
 
     def done(picture):
-        nonlocal broken, since
+        nonlocal broken, since, seen
         broken = 0 if window.whole(picture) else broken + 1
         if broken >= 3:  # not one picture caught mid-way
             raise Failed(f"{window.name} after {action}: its content is not seen whole")
         log = open(s.path("game.log"), errors="replace").read()
-        if not (window.at_rest(picture) and log.count("limit lifted") == log.count("is normal again")):
+        lifted, normal = log.count("limit lifted"), log.count("is normal again")
+        if not (window.at_rest(picture) and lifted == normal):
+            seen = (f"its content last seen at {window.where(picture)}, at rest at {window.at};"
+                    f" limits lifted {lifted} times, normal again {normal} times")
             since = None
             return False
         since = since or time.monotonic()
         return time.monotonic() - since > 0.5
 
-    wait(f"{window.name} back at rest after {action}", done)
+    try:
+        wait(f"{window.name} back at rest after {action}", done)
+    except Failed as failure:
+        raise Failed(f"{failure} ({seen})") from None
 
 
 def act(window, actions):
@@ -447,7 +453,10 @@ def play(platform, how):
     wait("the game to go on", main.at_rest)
     player.terminate()
     player.wait()
+    # The compositor may show a window a little while after its program
+    # ended: the next run must not take it for its own.
     screen.process = desk.compositor
+    wait("the main window to go", main.gone)
     # Beside the note that there is no sound server and the guard's own
     # account, Qt 6.8 may say that a text input left a window already gone.
     def expected(line):
