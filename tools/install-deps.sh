@@ -75,7 +75,10 @@ export DEBIAN_FRONTEND=noninteractive
 [ ${#missing_lean[@]} -eq 0 ] || "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing_lean[@]}"
 available=() absent=()
 for p in "${missing_if_any[@]}"; do
-  if apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: [0-9]'; then available+=("$p"); else absent+=("$p"); fi
+  # Read whole before it is searched: grep -q would stop reading at the
+  # first match, and apt-cache, cut off, would fail the pipe.
+  policy=$(apt-cache policy "$p" 2>/dev/null || true)
+  if grep -q 'Candidate: [0-9]' <<<"$policy"; then available+=("$p"); else absent+=("$p"); fi
 done
 [ ${#available[@]} -eq 0 ] || "${sudo_cmd[@]}" apt-get install -y -qq "${available[@]}"
 [ ${#absent[@]} -eq 0 ] || echo "Not in this Debian release, so not installed: ${absent[*]}"
