@@ -68,7 +68,7 @@ fail() {
   # would often not reach.
   if grep -qE '\*\*\*(Failed|Timeout|Exception)' "$log"; then
     echo "--- from the first failed test on:" >&2
-    awk '/\*\*\*(Failed|Timeout|Exception)/ {on = 1} on' "$log" | head -n 150 >&2
+    awk '/\*\*\*(Failed|Timeout|Exception)/ {on = 1} on && n++ < 150' "$log" >&2
   fi
   echo "--- the last lines of the log:" >&2
   tail -n 60 "$log" >&2
