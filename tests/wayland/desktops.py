@@ -317,19 +317,28 @@ def appears(name, title, size=None, parts=None):
     XWayland it is titled `title`, and its parts (see resolve) are taken
     from what the X server holds of it; natively those parts find it."""
     if xserver:
+        seen = "the X server shows no such window"
+
         def held(picture):
+            nonlocal seen
             found = x_window(title)
             if not found or (size and found[1:] != size):
+                seen = f"the X server shows {found}" if found else seen
                 return None
             try:
                 content = x_picture(found[0])
                 kept = [(Patch(crop(content, box)), box[:2]) for box in resolve(parts, *found[1:])]
-            except Failed:  # not drawn yet
+            except (Failed, subprocess.CalledProcessError) as problem:  # not drawn yet
+                seen = f"its content could not be read: {problem}"
                 return None
             window = Window(name, title, found[1:], kept)
+            seen = "its content is not on the screen"
             return window if window.where(picture) else None
 
-        looks[name] = wait(f"the window {name}", held)
+        try:
+            looks[name] = wait(f"the window {name}", held)
+        except Failed as failure:
+            raise Failed(f"{failure} ({seen})") from None
     window = Window(name, title, looks[name].size, looks[name].parts)
     # At rest once the pointer is away from it and it holds still.
     rest()
