@@ -134,11 +134,12 @@ second_time=$(awk "BEGIN {printf \"%.2f\", $second_seen - $second_started}")
 # What the second ./play printed: at most one line of build output, and the
 # packages are not touched again. The game's own lines (Qt's note about the
 # runtime folder of a root shell, the game's note that this machine has no
-# sound server) and the shell's word for the game ended from outside are
-# not ./play's.
+# sound server) and the shell's word for the game ended from outside
+# ("Terminated", with the command after it from bash 5.3 on) are not
+# ./play's.
 output=$(awk '/^== second play ended/ {exit} on; /^== second play [0-9]/ {on = 1}' "$log" \
   | grep -v -x -e 'QStandardPaths: XDG_RUNTIME_DIR not set.*' -e 'Squibbo: no sound server.*' \
-      -e 'Terminated' || true)
+      -e 'Terminated\( .*\)\?' || true)
 lines=$(printf '%s' "$output" | grep -c . || true)
 echo "fresh $suite: first ./play to the main window in $first_time s" \
   "(packages, configure, build); second ./play in $second_time s, printing $lines line(s) of its own:"
