@@ -8,15 +8,15 @@ import contextlib
 import ctypes
 import os
 import re
-import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from session import Session  # noqa: E402
+
 game, xvfb_helper, delivered = sys.argv[1], sys.argv[2], sys.argv[3:]
-tmp = tempfile.mkdtemp(prefix="squibbo-a11y-")
+s = Session(xvfb_helper, 300, 349, delivered)
 player = None  # the game
 
 
@@ -48,64 +48,22 @@ def wait_for(what, probe, seconds=60):
 
 
 def table(name, score):
-    with open(os.path.join(tmp, "game", "squibbo.hi"), "w", newline="") as f:
+    with open(os.path.join(s.folder, "squibbo.hi"), "w", newline="") as f:
         f.writelines(f'"{name} {k}",{score}\r\n' for k in range(1, 11))
 
 
 def start_services():
     global player
-    env = os.environ
-    env["XDG_RUNTIME_DIR"] = os.path.join(tmp, "run")
-    os.mkdir(env["XDG_RUNTIME_DIR"], 0o700)
-    env.pop("AT_SPI_BUS_ADDRESS", None)
-    shell = subprocess.Popen(
-        ["bash", "-c", '. "$0"; start_xvfb 300 349 "$1" || exit 1; echo "$DISPLAY"; '
-         'wait "$xvfb_pid"', xvfb_helper, os.path.join(tmp, "xvfb.log")],
-        stdout=subprocess.PIPE, text=True)
-    env["DISPLAY"] = shell.stdout.readline().strip()
-    if not env["DISPLAY"]:
-        fail("no Xvfb came up: " + open(os.path.join(tmp, "xvfb.log")).read())
     # A window manager gives the focus back to the main window when a
     # window of the game closes, as on a desktop.
-    subprocess.Popen(["openbox", "--sm-disable"], stderr=subprocess.DEVNULL)
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address",
-                            "--address=unix:path=" + os.path.join(tmp, "bus")],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-    subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                     stderr=subprocess.DEVNULL)
-    os.mkdir(os.path.join(tmp, "game"))
-    for path in delivered:
-        shutil.copy(path, os.path.join(tmp, "game"))
+    s.start(["openbox", "--sm-disable"])
+    s.start_bus()
+    # pyatspi reads the display and the bus from this process's own
+    # environment.
+    os.environ.update(s.env)
+    s.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
     # Qt speaks to AT-SPI when a reader asks for it; Orca does through the bus.
-    player = subprocess.Popen([game], cwd=os.path.join(tmp, "game"),
-                              env=dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
-
-
-def descendants(pid):
-    kids = []
-    for entry in filter(str.isdigit, os.listdir("/proc")):
-        with contextlib.suppress(OSError, IndexError):
-            with open(f"/proc/{entry}/stat") as f:
-                if int(f.read().rsplit(")", 1)[1].split()[1]) == pid:
-                    kids += [int(entry)] + descendants(int(entry))
-    return kids
-
-
-def stop_services():
-    # All that was started here, and all that it started in turn (the AT-SPI
-    # bus launcher runs the bus and the registry), is ours: ended by pid and
-    # reaped here.
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        for pid in descendants(os.getpid()):
-            with contextlib.suppress(ProcessLookupError):
-                os.kill(pid, sig)
-        deadline = time.monotonic() + 5
-        with contextlib.suppress(ChildProcessError):
-            while time.monotonic() < deadline:
-                if os.waitpid(-1, os.WNOHANG) == (0, 0):
-                    time.sleep(0.05)
-    shutil.rmtree(tmp, ignore_errors=True)
+    player = subprocess.Popen([game], cwd=s.folder, env=dict(s.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
 
 
 def check(atspi):
@@ -322,4 +280,4 @@ try:
         fail(f"the game ended with status {player.returncode}")
     print("the game reads as it should to a screen reader")
 finally:
-    stop_services()
+    s.end()
