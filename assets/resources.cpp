@@ -3,13 +3,60 @@
 #include "appicon.h"
 #include "release.h"
 
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include <future>
+#include <system_error>
+
 namespace assets {
+namespace {
+
+QList<QImage> readIconSizes()
+{
+    QList<QImage> sizes;
+    for (const int size : rt::IconSizes)
+        sizes.append(QImage(QStringLiteral(":/design/icons/%1.png").arg(size), "PNG"));
+    return sizes;
+}
+
+// The sizes being read on another thread, once asked for.
+std::future<QList<QImage>> &sizesAhead()
+{
+    static std::future<QList<QImage>> ahead;
+    return ahead;
+}
+
+QIcon &madeIcon()
+{
+    static QIcon icon;
+    return icon;
+}
+
+} // namespace
+
+void readAppIconAhead()
+{
+    if (sizesAhead().valid() || !madeIcon().isNull())
+        return;
+    try {
+        sizesAhead() = std::async(std::launch::async, readIconSizes);
+    } catch (const std::system_error &) {
+        // No thread to be had: appIcon() reads them itself.
+    }
+}
 
 QIcon appIcon()
 {
-    QIcon icon;
-    for (const int size : rt::IconSizes)
-        icon.addFile(QStringLiteral(":/design/icons/%1.png").arg(size));
+    QIcon &icon = madeIcon();
+    if (icon.isNull()) {
+        const QList<QImage> sizes = sizesAhead().valid() ? sizesAhead().get() : readIconSizes();
+        for (const QImage &size : sizes)
+            icon.addPixmap(QPixmap::fromImage(size));
+        // Its pixmaps go with the application that made them.
+        qAddPostRoutine([] { madeIcon() = QIcon(); });
+    }
     return icon;
 }
 

@@ -108,7 +108,6 @@ rt::Picture Form1::designPicture2()
 void Form1::build(rt::FormWindow *w)
 {
     w->setWindowTitle(QStringLiteral("Squibbo!"));
-    w->setWindowIcon(assets::appIcon());
     w->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                       | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     w->setClientSize(ClientWidth, ClientHeight);
@@ -182,6 +181,9 @@ void Form1::build(rt::FormWindow *w)
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Timer1, &rt::Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &rt::Timer::tick, this, &Form1::Timer2_Timer);
+
+    // Last: the icon's pictures may still be on their way at the start.
+    w->setWindowIcon(assets::appIcon());
 }
 
 void Form1::describeForReaders(rt::FormWindow *w)

@@ -131,7 +131,7 @@ int Program::run(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(rt::appTitle());
     QApplication::setApplicationVersion(QString::fromLatin1(rt::AppVersion));
-    QApplication::setWindowIcon(assets::appIcon());
+    assets::readAppIconAhead();
     QGuiApplication::setDesktopFileName(u"org.example.squibbo"_s);
     // The windows ask for MS Sans Serif; where it is missing, Liberation
     // Sans stands in.
@@ -156,5 +156,7 @@ int Program::run(int argc, char **argv)
     if (!problem.isEmpty())
         program.m_services.messageBox->show(nullptr, problem);
     program.start();
+    // Every other window takes the main window's icon.
+    QApplication::setWindowIcon(assets::appIcon());
     return QApplication::exec();
 }
