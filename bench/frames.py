@@ -20,7 +20,9 @@ start: on a bare Xvfb, from the start of the process to the first frame of
 its main window (the first drawing on it that the X server's DAMAGE
 extension reports) and the peak memory (VmHWM, 2 s after that frame), for
 the game and bench/bare.cpp taken in turn, N runs each (15), with a private
-PulseAudio and without any sound server. Medians, and each run.
+PulseAudio and without any sound server. Medians, and each run. The bare
+program also runs with --text, showing the main window's captions: what
+text alone costs.
 
 Give the machine's load with every figure: uptime is printed first.
 """
@@ -230,7 +232,8 @@ def first_frames():
                     "pulse.log", HOME=s.tmp, DBUS_SESSION_BUS_ADDRESS="disabled:")
             wait_for("PulseAudio", lambda: os.path.exists(socket))
             servers.insert(0, ("with a private PulseAudio", "unix:" + socket))
-        programs = [("game", [GAME]), ("bare", [BARE]), ("bare --audio-after", [BARE, "--audio-after"])]
+        programs = [("game", [GAME]), ("bare", [BARE]), ("bare --audio-after", [BARE, "--audio-after"]),
+                    ("bare --text", [BARE, "--text"])]
         for name, server in servers:
             env = dict(s.env, PULSE_SERVER=server) if server else dict(s.env)
             got = {p: [] for p, _ in programs}
