@@ -83,7 +83,10 @@ def wait_for(what, condition, bound=60):
 class Protocol:
     """A WAYLAND_DEBUG=client log, read between two of its sizes: per
     surface the buffers committed and the frame callbacks received."""
-    LINE = re.compile(r"^\[\s*\d+\.\d+\]\s+(-> )?(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
+    # libwayland 1.22: "[ 12.345]  -> wl_surface@3.commit()"; from 1.23 on
+    # with the queue's name, if it has one, and "#" for "@":
+    # "[ 12.345] {Default Queue}  -> wl_surface#3.commit()".
+    LINE = re.compile(r"^\[\s*\d+\.\d+\]\s+(?:\{[^}]*\}\s+)?(-> )?(\w+)[@#](\d+)\.(\w+)\((.*)\)\s*$")
 
     def __init__(self, path):
         self.path = path
@@ -105,7 +108,7 @@ class Protocol:
             if not m:
                 continue
             request, kind, oid, name, args = m.groups()
-            ids = re.findall(r"@(\d+)", args)
+            ids = re.findall(r"[@#](\d+)", args)
             if request and kind == "wl_surface":
                 s = surfaces.setdefault(oid, [0, 0, ""])
                 if name == "attach" and "nil" not in args:
@@ -175,7 +178,10 @@ def weston():
                             main = [v for v in surfaces.values() if v[2] == "Squibbo!"]
                         else:  # XWayland's busiest surface: the game's main window
                             main = sorted(surfaces.values(), key=lambda v: -v[0])[:1]
-                        commits, frames = (main[0][0], main[0][1]) if main else (0, 0)
+                        if not main:
+                            raise SystemExit(f"frames: {how}, the protocol log shows no window of the game"
+                                             " (a log format this script does not read?)")
+                        commits, frames = main[0][0], main[0][1]
                         row["commits"] = commits / SECONDS
                         row["frames"] = frames / SECONDS
         print(f"\nweston {subprocess.run(['weston', '--version'], capture_output=True, text=True).stdout.split()[-1]}"
