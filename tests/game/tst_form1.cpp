@@ -1,6 +1,7 @@
 // The main window as it opens: layout, captions, fonts, tab order, the
 // state after Form_Load, and the timers before the first hit.
 
+#include "appicon.h"
 #include "fonts.h"
 #include "gamefixture.h"
 #include "release.h"
@@ -11,8 +12,12 @@
 class Form1Test : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // As the program does at its start.
-    void initTestCase() { rt::registerFontSubstitutes(); }
+    // As the program does at its start: the icon read on another thread.
+    void initTestCase()
+    {
+        rt::registerFontSubstitutes();
+        assets::readAppIconAhead();
+    }
     void windowFrame()
     {
         Game game;
