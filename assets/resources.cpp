@@ -51,9 +51,9 @@ QIcon appIcon()
 {
     QIcon &icon = madeIcon();
     if (icon.isNull()) {
-        const QList<QImage> sizes = sizesAhead().valid() ? sizesAhead().get() : readIconSizes();
-        for (const QImage &size : sizes)
-            icon.addPixmap(QPixmap::fromImage(size));
+        const QList<QImage> pictures = sizesAhead().valid() ? sizesAhead().get() : readIconSizes();
+        for (const QImage &picture : pictures)
+            icon.addPixmap(QPixmap::fromImage(picture));
         // Its pixmaps go with the application that made them.
         qAddPostRoutine([] { madeIcon() = QIcon(); });
     }
